@@ -1,0 +1,37 @@
+# Two entry points for a newcomer:
+#   make demo   install what is missing, build, run the main job on the bundled sample
+#   make test   install what is missing, build, run every test
+# `make test SANITIZE=1` builds into build-sanitize with AddressSanitizer and UBSan.
+
+BUILD_DIR ?= build
+SANITIZE  ?= 0
+ifeq ($(SANITIZE),1)
+  BUILD_DIR := build-sanitize
+  CMAKE_EXTRA := -DGRIDORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else
+  CMAKE_EXTRA := -DCMAKE_BUILD_TYPE=RelWithDebInfo
+endif
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build demo test bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_EXTRA) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh $(BUILD_DIR)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf build build-sanitize

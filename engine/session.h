@@ -1,0 +1,52 @@
+// The engine's library-wide state: one Session between rw_start and rw_end, plus the
+// direction flag, which outlives sessions. Every flat export reaches its tables through
+// library(); the algorithms themselves take the tables they work on as arguments.
+#pragma once
+
+#include <cstdint>
+
+#include "records.h"
+#include "work_table.h"
+
+namespace ringweld {
+
+// The four sizes passed to rw_start; each work table takes one of them (or a multiple)
+// as its initial capacity and growth step.
+struct SessionSizes {
+    int32_t linsize = 1000;
+    int32_t arcsize = 1000;
+    int32_t polsize = 1000;
+    int32_t pxysize = 2000;
+};
+
+// Capacity of the staging table after rw_start, rw_end, rw_init_line and
+// rw_put_line_ext_cpy.
+inline constexpr int32_t kStagingCapacity = 1000;
+
+struct Session {
+    SessionSizes sizes;
+
+    // ---- line stage ----
+    WorkTable<LineRecord> lines;    // input lines, replaced by minilines
+    WorkTable<LineRecord> staging;  // rw_put_line_ext, cancelled in pairs by rw_put_line_ext_cpy
+    int32_t miniline_cursor = -1;
+
+    // Sets every table's capacity and growth step from the sizes.
+    void configure(const SessionSizes& s);
+    // Frees every table and marks it empty; capacities stay as configured.
+    void release();
+    // Frees the line and staging tables only (rw_init_line).
+    void release_lines();
+};
+
+struct Library {
+    Session session;
+    // Chooses the orientation of rings; 1 when the library is loaded.
+    int32_t direction = 1;
+};
+
+// The single library-wide instance.
+Library& library();
+inline Session& session() { return library().session; }
+
+}  // namespace ringweld

@@ -1,0 +1,60 @@
+#include "platform/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace gridora {
+namespace {
+
+// Converts with iconv, replacing each unconvertible input sequence by `replacement`
+// and skipping `skip` input bytes for it.
+std::string Convert(const char* to, const char* from, std::string_view in,
+                    std::string_view replacement, std::size_t skip) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
+    std::string out;
+    out.reserve(in.size() * 2);
+    char* src = const_cast<char*>(in.data());
+    std::size_t src_left = in.size();
+    char buf[4096];
+    while (src_left > 0) {
+        char* dst = buf;
+        std::size_t dst_left = sizeof buf;
+        std::size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+        out.append(buf, static_cast<std::size_t>(dst - buf));
+        if (r == static_cast<std::size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // EILSEQ or EINVAL (truncated sequence at the end): replace and move on.
+            out.append(replacement);
+            std::size_t n = std::min(skip, src_left);
+            src += n;
+            src_left -= n;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+}  // namespace
+
+std::string ToCp932(std::string_view utf8) {
+    return Convert("CP932", "UTF-8", utf8, "?", 1);
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+    return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", 1);
+}
+
+std::string TruncateCp932(std::string_view cp932, std::size_t max_bytes) {
+    std::size_t i = 0;
+    while (i < cp932.size()) {
+        std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1;
+        if (i + width > max_bytes) break;
+        i += width;
+    }
+    return std::string(cp932.substr(0, std::min(i, cp932.size())));
+}
+
+}  // namespace gridora

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# Idempotent: apt-get runs only when a package is missing; sudo is used when not root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libshp-dev liblhasa-dev libproj-dev libfontconfig-dev
+  gdal-bin
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+as_root=()
+[ "$(id -u)" -ne 0 ] && as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq || true
+"${as_root[@]}" apt-get install -y -qq "${missing[@]}"

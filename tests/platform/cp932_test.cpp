@@ -1,0 +1,35 @@
+#include <gtest/gtest.h>
+
+#include "platform/cp932.h"
+
+namespace gridora {
+namespace {
+
+TEST(Cp932, ConvertsCharactersOnlyCp932Has) {
+    // The Roman numeral and the full-width hyphen are missing from plain Shift-JIS.
+    EXPECT_EQ(ToCp932("第Ⅰ系"), "\x91\xE6\x87\x54\x8C\x6E");
+    EXPECT_EQ(ToCp932("エラ－"), "\x83\x47\x83\x89\x81\x7C");
+    EXPECT_EQ(Cp932ToUtf8("\x91\xE6\x87\x54\x8C\x6E"), "第Ⅰ系");
+    EXPECT_EQ(ToCp932("ASCII 1,2"), "ASCII 1,2");
+}
+
+TEST(Cp932, InvalidBytesDoNotStopTheConversion) {
+    EXPECT_EQ(Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");
+    EXPECT_EQ(Cp932ToUtf8(std::string("\xA0z", 2)), "\xEF\xBF\xBDz");
+}
+
+TEST(Cp932, TruncationNeverSplitsACharacter) {
+    const std::string s = ToCp932("a東京b");  // 1 + 2 + 2 + 1 bytes
+    EXPECT_EQ(TruncateCp932(s, 0), "");
+    EXPECT_EQ(TruncateCp932(s, 1), "a");
+    EXPECT_EQ(TruncateCp932(s, 2), "a");
+    EXPECT_EQ(TruncateCp932(s, 3), ToCp932("a東"));
+    EXPECT_EQ(TruncateCp932(s, 4), ToCp932("a東"));
+    EXPECT_EQ(TruncateCp932(s, 6), s);
+    EXPECT_EQ(TruncateCp932(s, 100), s);
+    // A lone lead byte at the end is dropped rather than kept half.
+    EXPECT_EQ(TruncateCp932("ab\x93", 3), "ab");
+}
+
+}  // namespace
+}  // namespace gridora
