@@ -30,6 +30,8 @@ struct Session {
     WorkTable<LineRecord> lines;    // input lines, replaced by minilines
     WorkTable<LineRecord> staging;  // rw_put_line_ext, cancelled in pairs by rw_put_line_ext_cpy
     int32_t miniline_cursor = -1;
+    // Records in the arc stage's end-point table (0 before arc assembly).
+    int32_t endpoint_count() const;
 
     // Sets every table's capacity and growth step from the sizes.
     void configure(const SessionSizes& s);

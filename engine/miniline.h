@@ -1,0 +1,54 @@
+// Miniline creation: sort the lines, drop or cancel duplicates, find every point where two
+// lines meet and cut each line there.
+//
+// Expects a table of lower-first, non-zero-length lines in any order. Leaves behind the
+// minilines, which meet only at shared endpoints: grouped by parent line in line order,
+// each group ordered along its parent, every piece lower-first and tagged with its parent's
+// `key`, `ent` and `lin`.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "records.h"
+
+namespace ringweld {
+
+// The line order: y1, y2, x1, x2, then `lin`, all ascending. y2 is compared before x1.
+bool line_before(const LineRecord& a, const LineRecord& b);
+
+bool same_geometry(const LineRecord& a, const LineRecord& b);
+
+// The record with its lower endpoint first (y1 < y2, or y1 == y2 and x1 < x2).
+LineRecord lower_first(LineRecord r);
+
+// Sorts by the line order with the engine's heap sort (the order of equal records decides
+// which duplicate survives).
+void sort_lines(std::vector<LineRecord>& lines);
+
+// Sorts the staging table and drops equal neighbours in pairs from the start of each run
+// (a third equal record survives); the survivors stay in sorted order.
+void cancel_staged_pairs(std::vector<LineRecord>& staged);
+
+// Duplicate rules over a sorted table, in place.
+// Plain: one record per geometry survives, the first of those with the run's greatest `lin`.
+void remove_duplicates(std::vector<LineRecord>& sorted);
+// Dupcut: equal lines cancel in pairs; an odd run keeps one copy, except an odd run of three
+// or more that ends the table, which vanishes.
+void cancel_duplicates(std::vector<LineRecord>& sorted);
+
+// Every point at which one sorted line meets another, as (line index, x, y), in no
+// particular order. Each pair of lines whose boxes overlap is tested once, with the earlier
+// line in line order as the first line of the pair test. The lines' own endpoints are not
+// included.
+std::vector<SplitPoint> find_meeting_points(const std::vector<LineRecord>& sorted);
+
+// Cuts every line at its endpoints and meeting points; returns the minilines.
+std::vector<LineRecord> cut_lines(const std::vector<LineRecord>& sorted, std::vector<SplitPoint> points);
+
+enum class DuplicateRule { keep_one, cancel_pairs };
+
+// The whole procedure; `lines` is replaced by the minilines.
+void create_minilines(std::vector<LineRecord>& lines, DuplicateRule rule);
+
+}  // namespace ringweld
