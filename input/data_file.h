@@ -26,7 +26,7 @@ public:
     // gives. Counts the line either way.
     std::string_view NextOrEmpty();
 
-    bool AtEnd() const { return rest_.empty(); }
+    bool AtEnd() const { return rest_.empty() || rest_.front() == '\x1A'; }
     // Lines taken so far, including empty lines past the end.
     int LineNumber() const { return line_number_; }
 

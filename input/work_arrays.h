@@ -169,6 +169,12 @@ struct WorkArrays {
     IdIndex arc_index, pgn_index, pnt_index, tie_index;
 };
 
+// |id| for the lookups of signed references; the one value without a positive
+// counterpart stays as it is.
+inline int32_t AbsoluteId(int32_t id) {
+    return (id < 0 && id != INT32_MIN) ? -id : id;
+}
+
 // The first record with the given identifier, as the 1-based index that FindArc and
 // FindTie also call its position; nullptr / 0 when there is none. Duplicated identifiers
 // always resolve to their first record.
