@@ -8,9 +8,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <shapefil.h>
 
@@ -68,10 +68,10 @@ struct FieldSpec {
 // The fields of the attribute table for a layer name (matched after upper-casing), in
 // table order: the frame's own 13 for "ZUYO", otherwise "id", "zumei", "cd" followed by
 // the name's fields (none for an unknown name).
-std::span<const FieldSpec> LayerFields(std::string_view layer_name);
+std::vector<FieldSpec> LayerFields(std::string_view layer_name);
 
 // Adds the fields of LayerFields(layer_name) to a new, empty table; returns how many
-// fields the table has then. Numeric fields are 10 wide so every 32-bit value fits.
+// were added. Numeric fields are 10 wide so every 32-bit value fits.
 int DefineLayerFields(std::string_view layer_name, DBFHandle table);
 
 // Creates (overwriting) the dBASE table base + ".dbf", marked as Japanese Shift-JIS
