@@ -1,0 +1,115 @@
+// The output of one sheet, held in memory until the whole sheet has been read.
+//
+// The layer writers stage records, shapes and side-file lines here instead of writing
+// them at once. A sheet whose data turn out to be unreadable half-way (a coordinate that
+// is not a number) is then dropped whole, and every output file keeps one shape per
+// record. WriteSheetOutput writes a staged sheet with the opening rules of the layers'
+// files: create them when the run has not made them yet, otherwise append.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/layer_catalogue.h"
+#include "platform/message_port.h"
+
+namespace gridora {
+
+class ShapeBuffers;
+
+// Which of a layer's file-made flags governs a group of files.
+enum class FileFlag { Point, Line, Polygon };
+
+bool& FileMadeFlag(LayerFilesMade& made, int layer, FileFlag flag);
+
+// The staged records of one Shapefile and its table. Values and vertices always go to the
+// last record added; a record without vertices gets a null shape.
+class StagedShapefile {
+public:
+    StagedShapefile(std::filesystem::path base, int shape_type, std::string schema);
+
+    // Starts the next record; returns its position among this sheet's records.
+    int AddRecord();
+    void SetInteger(int field, int32_t value);
+    // CP932 text; cut to the field's width when written.
+    void SetText(int field, std::string_view cp932);
+    void AddVertex(double x, double y);
+    // Gives the last record the values and the shape of record `record` of `source`.
+    void CopyRecord(const StagedShapefile& source, int record);
+
+    const std::filesystem::path& Base() const { return base_; }
+    int ShapeType() const { return shape_type_; }
+    const std::string& Schema() const { return schema_; }
+    int RecordCount() const { return static_cast<int>(records_.size()); }
+    int FieldCount() const { return field_count_; }
+    int VertexCount(int record) const;
+
+    // Appends the staged records to open files, each shape through `buffers`.
+    bool AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers) const;
+
+private:
+    struct Value {
+        int field;
+        bool is_integer;
+        int32_t integer;
+        std::string text;
+    };
+    struct Record {
+        std::size_t first_value;
+        std::size_t first_vertex;
+    };
+    std::size_t ValueEnd(int record) const;
+    std::size_t VertexEnd(int record) const;
+
+    std::filesystem::path base_;
+    int shape_type_;
+    std::string schema_;
+    int field_count_;
+    std::vector<Record> records_;
+    std::vector<Value> values_;
+    std::vector<double> x_, y_;
+};
+
+// A text file beside a layer (zuyo.txt, _pgn.txt, _arc.txt): CP932 lines, CR LF ends.
+struct StagedSideFile {
+    struct Line {
+        // When 0 or more, the line starts with the table record number of this staged
+        // record of the group's first Shapefile, known only once that file is open.
+        int record = -1;
+        std::string text;
+    };
+    std::filesystem::path path;
+    std::vector<Line> lines;
+};
+
+// The files of one layer that one file-made flag governs: created together while the
+// flag is clear, appended to once it is set.
+struct StagedFileGroup {
+    int layer;
+    FileFlag flag;
+    std::deque<StagedShapefile> shapefiles;  // deque: references stay valid as it grows
+    bool has_side_file = false;
+    StagedSideFile side_file;
+};
+
+struct SheetOutput {
+    // In the order the writers ran; a layer listed twice has two groups.
+    std::deque<StagedFileGroup> groups;
+
+    StagedFileGroup& AddGroup(int layer, FileFlag flag);
+};
+
+// Writes every group of a staged sheet in order, then sets the groups' flags. A group
+// whose flag is set opens its Shapefiles and tables for update and appends to its side
+// file, falling back to creating what does not open; otherwise it creates (overwrites)
+// them, gives new tables the fields of their schema and writes `projection_wkt` as the
+// .prj of each new Shapefile. A file that can be neither opened nor created is reported
+// through `port` and its records are lost; the other files are still written.
+void WriteSheetOutput(const SheetOutput& output, LayerFilesMade& files_made, ShapeBuffers& buffers,
+                      std::string_view projection_wkt, MessagePort& port);
+
+}  // namespace gridora
