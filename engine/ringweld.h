@@ -96,6 +96,107 @@ RW_API int32_t rw_next_miniline(int32_t *out_ent, int32_t *out_lin, int32_t *out
  * the file cannot be written; the table is unchanged either way. */
 RW_API int32_t rw_prt_miniline(const char *path);
 
+/* ---- Arcs ----------------------------------------------------------------------------- */
+
+/* An arc is a maximal chain of minilines between nodes (positions where other than two
+ * miniline ends meet), or a closed loop through such positions. Arcs are numbered 1..N;
+ * record 0 is a placeholder. face1 is the face on the arc's right-hand side walking in point
+ * order (x to the right, y up), face2 the one on its left; 0 is the outside. ring1 and
+ * ring2 are the ring numbers polygon assembly gives the two sides. start and end are node
+ * numbers, first and last the arc's inclusive range in the arc-point table. */
+
+/* Builds the arcs from the minilines, labels their faces and prepares polygon assembly.
+ * Returns 0 and *out_count = N; 61 when an arc would have more than 5999 points, 71 when a
+ * labelling scan line meets more than 6000 segments (*out_count not written). */
+RW_API int32_t rw_create_arcline(int32_t *out_count);
+
+/* Returns 0; *out_arcs = N, *out_points = the number of arc points. */
+RW_API int32_t rw_getnum_arcline(int32_t *out_arcs, int32_t *out_points);
+
+/* Reads / overwrites arc record `index` (0..N; ring bytes zero-extended when read, taken
+ * from the low byte when written). Returns 0, or -1 and touches nothing for another index. */
+RW_API int32_t rw_getarc_arcline(int32_t index, int32_t *out_face1, int32_t *out_face2, int32_t *out_ring1,
+                                 int32_t *out_ring2, int32_t *out_start, int32_t *out_end, int32_t *out_first,
+                                 int32_t *out_last);
+RW_API int32_t rw_putarc_arcline(int32_t index, int32_t face1, int32_t face2, int32_t ring1, int32_t ring2,
+                                 int32_t start, int32_t end, int32_t first, int32_t last);
+
+/* Reads arc point `index` (from 0; ent and lin zero-extended). Returns 0, or -1 and writes
+ * nothing for an index outside the arc-point table. */
+RW_API int32_t rw_getdat_arcline(int32_t index, int32_t *out_x, int32_t *out_y, int32_t *out_ent, int32_t *out_lin);
+
+/* Iterates over arcs 1..N: rw_first_arcline restarts, each call returns 0 with the arc's
+ * faces, ring bytes and point count and restarts its point cursor, or -1 past arc N.
+ * rw_next_arcdata returns the current arc's next point, or -1 after its last. */
+RW_API int32_t rw_first_arcline(int32_t *out_face1, int32_t *out_face2, int32_t *out_ring1, int32_t *out_ring2,
+                                int32_t *out_npoints);
+RW_API int32_t rw_next_arcline(int32_t *out_face1, int32_t *out_face2, int32_t *out_ring1, int32_t *out_ring2,
+                               int32_t *out_npoints);
+RW_API int32_t rw_next_arcdata(int32_t *out_x, int32_t *out_y, int32_t *out_ent, int32_t *out_lin);
+
+/* The current arc's number and node / point fields. Return 0, or -1 (writing nothing) when
+ * the iteration stands past the last arc. */
+RW_API int32_t rw_getdef_arcline(int32_t *out_index, int32_t *out_start, int32_t *out_end, int32_t *out_first,
+                                 int32_t *out_last);
+RW_API int32_t rw_ext_arcline(int32_t *out_index, int32_t *out_start, int32_t *out_end);
+
+/* rw_save_arcline keeps a copy of arc records 0..N (not their points), replacing any earlier
+ * copy; returns 0, or 1 when no arcs were made in this session. rw_load_arcline copies it
+ * back and restores N (N = 0 when nothing was saved); returns 0. */
+RW_API int32_t rw_save_arcline(void);
+RW_API int32_t rw_load_arcline(void);
+
+/* ---- Polygons ------------------------------------------------------------------------- */
+
+/* One polygon per face > 0, in ascending face order, numbered from 1. Its points run: the
+ * outer ring, closed (ring 0); then each further ring k (ring k, key 0 on its first point),
+ * normally followed by a closing record back to the polygon's first point (key 0, ring 0).
+ * Other keys are the lin of the segment arriving at the point. With the direction flag at
+ * 1 (the default) outer rings run clockwise and holes counter-clockwise (x right, y up). */
+
+/* Walks the rings of every face. Returns 0, 91 when no arc bounds a face, or 94 when a ring
+ * cannot be continued; *out_count receives the number of polygons made, on error too. */
+RW_API int32_t rw_create_polygon(int32_t *out_count);
+
+/* Returns 0; the number of polygons and of polygon-point records. */
+RW_API int32_t rw_getnum_polygon(int32_t *out_polygons, int32_t *out_points);
+
+/* Reads polygon n (1-based): face, bounding box, point count and 1-based first point.
+ * Leaves the iteration alone. Returns 0, or -1 and writes nothing for another n. */
+RW_API int32_t rw_getpol_polygon(int32_t n, int32_t *out_face, int32_t *out_minx, int32_t *out_miny, int32_t *out_maxx,
+                                 int32_t *out_maxy, int32_t *out_npoints, int32_t *out_first);
+
+/* Reads polygon-point record i (1-based). Returns 0, or -1 and writes nothing for another i. */
+RW_API int32_t rw_getdat_polygon(int32_t i, int32_t *out_x, int32_t *out_y, int32_t *out_key);
+RW_API int32_t rw_getdat_polygon2(int32_t i, int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+
+/* Iterates over polygons: each returns 0 with the face and point count and makes the polygon
+ * current, or -1 past the last. rw_next_polydata / rw_next_polydata2 return the current
+ * polygon's next record, or -1 after its last; rw_rewind_polydata starts it again. */
+RW_API int32_t rw_first_polygon(int32_t *out_face, int32_t *out_npoints);
+RW_API int32_t rw_next_polygon(int32_t *out_face, int32_t *out_npoints);
+RW_API int32_t rw_rewind_polydata(void);
+RW_API int32_t rw_next_polydata(int32_t *out_x, int32_t *out_y, int32_t *out_key);
+RW_API int32_t rw_next_polydata2(int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+
+/* Extended iteration: every polygon (number = face) with its outer ring only, then every
+ * further ring as a polygon of its own, numbered on from the largest face, its points in
+ * reverse order. rw_next_polydata_ext returns 0 per point and -1 at the end; in the polygon
+ * phase it stops at the first point of a further ring, returning that record with -1. */
+RW_API int32_t rw_first_polygon_ext(int32_t *out_polygon, int32_t *out_npoints);
+RW_API int32_t rw_next_polygon_ext(int32_t *out_polygon, int32_t *out_npoints);
+RW_API int32_t rw_next_polydata_ext(int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+
+/* The further rings in creation order: owner face, ring identifier (numbered on from the
+ * largest face) and ring number within the face. 0 per ring, -1 after the last. */
+RW_API int32_t rw_first_polexttabl(int32_t *out_owner, int32_t *out_ring_id, int32_t *out_ring_no);
+RW_API int32_t rw_next_polexttabl(int32_t *out_owner, int32_t *out_ring_id, int32_t *out_ring_no);
+
+/* Touch points: each node where a face's boundary passes more than once, listed once per
+ * face. 0 per point, -1 after the last. */
+RW_API int32_t rw_first_pol1dat(int32_t *out_face, int32_t *out_x, int32_t *out_y);
+RW_API int32_t rw_next_pol1dat(int32_t *out_face, int32_t *out_x, int32_t *out_y);
+
 #ifdef __cplusplus
 }
 #endif

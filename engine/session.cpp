@@ -11,15 +11,19 @@ void Session::configure(const SessionSizes& s) {
     sizes = s;
     lines.configure(s.linsize, s.linsize);
     staging.configure(kStagingCapacity, kStagingCapacity);
+    arcs.configure(s.linsize, s.arcsize, s.pxysize);
+    polygons.configure(s.linsize, s.polsize, s.pxysize);
 }
 
 int32_t Session::endpoint_count() const {
-    return 0;
+    return arcs.endpoints.count();
 }
 
 void Session::release() {
     release_lines();
     miniline_cursor = -1;
+    arcs.release();
+    polygons.release();
 }
 
 void Session::release_lines() {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "arcs.h"
+#include "polygons.h"
 #include "records.h"
 #include "work_table.h"
 
@@ -32,6 +34,10 @@ struct Session {
     int32_t miniline_cursor = -1;
     // Records in the arc stage's end-point table (0 before arc assembly).
     int32_t endpoint_count() const;
+
+    // ---- arc and polygon stages ----
+    ArcTables arcs;          // edges, end-points, nodes, arcs and their points (arcs.h)
+    PolygonTables polygons;  // ring links, polygons, rings, touch points, iteration (polygons.h)
 
     // Sets every table's capacity and growth step from the sizes.
     void configure(const SessionSizes& s);

@@ -1,0 +1,436 @@
+// Face labelling: scan lines, the perturbed rescans, the final fill, junction propagation,
+// resolve and renumber. See faces.h for what the stage expects and leaves behind.
+#include "faces.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "heap_sort.h"
+
+namespace ringweld {
+
+// ---- face labels ------------------------------------------------------------------------
+
+FaceLabels::FaceLabels(int32_t step) {
+    table_.configure(step, step);
+    table_.append(0);
+}
+
+int32_t FaceLabels::make() {
+    ++count_;
+    table_.append(count_);
+    return count_;
+}
+
+int32_t FaceLabels::root(int32_t label) const {
+    while (table_[label] != label) label = table_[label];
+    return label;
+}
+
+void FaceLabels::merge(int32_t a, int32_t b) {
+    if (a == b || !contains(a) || !contains(b)) return;
+    const int32_t pa = table_[a];
+    const int32_t pb = table_[b];
+    const int32_t m = std::min(pa, pb);
+    table_[std::max(pa, pb)] = m;
+    table_[a] = m;
+    table_[b] = m;
+}
+
+void FaceLabels::unify(int32_t& p, int32_t& q) {
+    if (p < 0 && q < 0) {
+        p = q = 0;
+        return;
+    }
+    if (p < 0) {
+        p = q;
+        return;
+    }
+    if (q < 0) {
+        q = p;
+        return;
+    }
+    if (p == q) return;
+    const int32_t rp = root(p);
+    const int32_t rq = root(q);
+    const int32_t m = std::min(rp, rq);
+    for (int32_t start : {p, q}) {
+        int32_t i = start;
+        while (table_[i] != i) {
+            const int32_t next = table_[i];
+            table_[i] = m;
+            i = next;
+        }
+        table_[i] = m;
+    }
+}
+
+void FaceLabels::resolve() {
+    for (int32_t i = 0; i <= count_; ++i) table_[i] = root(i);
+}
+
+namespace {
+
+// ---- arc sides seen from a crossing -------------------------------------------------------
+
+// A segment whose arc runs downward has the arc's first face (its right-hand side) to the west.
+int32_t& west_side(ArcRecord& a, uint8_t flags) { return (flags & kDownBit) ? a.face1 : a.face2; }
+int32_t& east_side(ArcRecord& a, uint8_t flags) { return (flags & kDownBit) ? a.face2 : a.face1; }
+
+void join_outside(FaceLabels& labels, int32_t& side) {
+    if (side <= 0)
+        side = 0;
+    else
+        labels.merge(side, 0);
+}
+
+// ---- crossings ----------------------------------------------------------------------------
+
+Crossing crossing_at(const ArcSegment& s, int32_t index, int32_t y) {
+    Crossing c;
+    c.arc = s.arc;
+    c.segment = index;
+    c.flags = s.down ? kDownBit : 0;
+    if (s.ylow == s.yhigh) {
+        c.x = static_cast<int32_t>(int64_t{s.xlow} + (int64_t{s.xhigh} - s.xlow) / 2);
+        c.kind = kHorizontal;
+    } else if (y == s.yhigh) {
+        c.x = s.xhigh;
+        c.flags |= kCrossAtUpper;
+        c.kind = kAtSegmentEnd;
+    } else if (y == s.ylow) {
+        c.x = s.xlow;
+        c.flags |= kCrossAtLower;
+        c.kind = kAtSegmentEnd;
+    } else {
+        const double dx = double(s.xhigh) - double(s.xlow);
+        const double dy = double(y) - double(s.ylow);
+        const double h = double(s.yhigh) - double(s.ylow);
+        c.x = static_cast<int32_t>(std::nearbyint(dx * dy / h + double(s.xlow)));
+        c.kind = kProper;
+    }
+    return c;
+}
+
+// ---- applying a scan line -------------------------------------------------------------------
+
+struct ScanContext {
+    ArcTables& t;
+    FaceLabels& labels;
+    SegmentIndex index;
+    std::vector<Crossing> crossings;
+    bool outside_met_proper = false;  // some scan joined the outside through a proper crossing
+};
+
+// The outer-side rule and the gap rule over settled crossings.
+void label_gaps(ScanContext& ctx) {
+    std::vector<Crossing>& c = ctx.crossings;
+    if (c.empty()) return;
+    auto& arcs = ctx.t.arcs;
+    if (c.front().kind == kProper) {
+        join_outside(ctx.labels, west_side(arcs[c.front().arc], c.front().flags));
+        ctx.outside_met_proper = true;
+    }
+    if (c.back().kind == kProper) {
+        join_outside(ctx.labels, east_side(arcs[c.back().arc], c.back().flags));
+        ctx.outside_met_proper = true;
+    }
+    auto blocks = [](const Crossing& x) { return x.kind == kAtSegmentEnd || x.kind == kHorizontal; };
+    for (std::size_t i = 0; i + 1 < c.size(); ++i) {
+        if (blocks(c[i]) || blocks(c[i + 1])) continue;
+        int32_t& east = east_side(arcs[c[i].arc], c[i].flags);
+        int32_t f = east;
+        int32_t& west = west_side(arcs[c[i + 1].arc], c[i + 1].flags);
+        int32_t g = west;
+        if (g < 0) {
+            if (f < 0)
+                f = g = ctx.labels.make();
+            else
+                g = f;
+        } else if (f < 0) {
+            f = g;
+        } else if (f != g) {
+            ctx.labels.merge(f, g);
+        }
+        east = f;
+        west = g;
+    }
+}
+
+int32_t cast_scan_line(ScanContext& ctx, int32_t y) {
+    if (!collect_crossings(ctx.index, y, ctx.crossings)) return kTooManyCrossings;
+    std::vector<Crossing>& c = ctx.crossings;
+    if (c.size() == 1) {
+        if (c[0].kind != kAtSegmentEnd) {
+            ArcRecord& a = ctx.t.arcs[c[0].arc];
+            join_outside(ctx.labels, a.face1);
+            join_outside(ctx.labels, a.face2);
+        }
+        return 0;
+    }
+    if (c.size() < 2) return 0;
+    settle_crossings(c);
+    label_gaps(ctx);
+    return 0;
+}
+
+int32_t cast_perturbed_scan_line(ScanContext& ctx, int32_t y) {
+    if (!collect_perturbed_crossings(ctx.index, y, ctx.crossings)) return kTooManyCrossings;
+    label_gaps(ctx);
+    return 0;
+}
+
+bool has_negative_side(const ArcRecord& a) { return a.face1 < 0 || a.face2 < 0; }
+
+// Whether some arc lies on a cycle of the graph of nodes and arcs.
+bool arcs_form_a_cycle(const ArcTables& t) {
+    std::vector<int32_t> parent(static_cast<std::size_t>(t.nodes.count()));
+    std::iota(parent.begin(), parent.end(), 0);
+    auto find = [&parent](int32_t i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    for (int32_t k = 1; k <= t.count; ++k) {
+        const int32_t a = find(t.endpoints[t.arcs[k].start].node);
+        const int32_t b = find(t.endpoints[t.arcs[k].end].node);
+        if (a == b) return true;
+        parent[a] = b;
+    }
+    return false;
+}
+
+// ---- junction propagation -------------------------------------------------------------------
+
+struct JunctionEntry {
+    int32_t arc = 0;
+    bool at_start = false;
+    double angle = 0;
+    int32_t right = 0;  // face to the right of the arc leaving the node
+    int32_t left = 0;
+};
+
+void propagate_at_junction(ArcTables& t, FaceLabels& labels, const NodeRecord& node,
+                           std::vector<JunctionEntry>& entries) {
+    entries.clear();
+    for (int32_t e = node.first_end; e < node.first_end + node.degree; ++e) {
+        const EndPoint& ep = t.endpoints[e];
+        const ArcRecord& a = t.arcs[ep.arc];
+        JunctionEntry entry;
+        entry.arc = ep.arc;
+        entry.at_start = a.start == e;
+        const ArcPoint& nb = t.points[entry.at_start ? a.first + 1 : a.last - 1];
+        entry.angle = junction_angle(double(ep.x) - double(nb.x), double(ep.y) - double(nb.y));
+        entry.right = entry.at_start ? a.face1 : a.face2;
+        entry.left = entry.at_start ? a.face2 : a.face1;
+        entries.push_back(entry);
+    }
+    // Greatest angle first; equal angles keep their order (the bubble sort of the text).
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const JunctionEntry& a, const JunctionEntry& b) { return a.angle > b.angle; });
+
+    const int32_t d = static_cast<int32_t>(entries.size());
+    for (int32_t i = 0; i < d; ++i) {
+        JunctionEntry* prev = nullptr;
+        JunctionEntry* next = nullptr;
+        for (int32_t s = 1; s < d && !prev; ++s) {
+            JunctionEntry& c = entries[(i - s + d) % d];
+            if (c.right != kDangling) prev = &c;
+        }
+        for (int32_t s = 1; s < d && !next; ++s) {
+            JunctionEntry& c = entries[(i + s) % d];
+            if (c.left != kDangling) next = &c;
+        }
+        JunctionEntry& self = entries[i];
+        if (self.right == kDangling && self.left == kDangling && prev && next) labels.unify(next->left, prev->right);
+        if (prev && prev->right >= 0) labels.unify(prev->right, self.left);
+        if (next && next->left >= 0) labels.unify(next->left, self.right);
+        ArcRecord& a = t.arcs[self.arc];
+        (self.at_start ? a.face1 : a.face2) = self.right;
+        (self.at_start ? a.face2 : a.face1) = self.left;
+    }
+}
+
+// ---- resolve and renumber -------------------------------------------------------------------
+
+void resolve_and_renumber(ArcTables& t, FaceLabels& labels) {
+    labels.resolve();
+    for (int32_t k = 1; k <= t.count; ++k) {
+        ArcRecord& a = t.arcs[k];
+        a.face1 = a.face1 < 0 ? kClosedLoop : labels.root(a.face1);
+        a.face2 = a.face2 < 0 ? kClosedLoop : labels.root(a.face2);
+    }
+    std::vector<int32_t> number(static_cast<std::size_t>(labels.count()) + 1);
+    int32_t next = 0;
+    for (int32_t i = 0; i <= labels.count(); ++i)
+        number[i] = labels.parent(i) == i ? next++ : number[labels.parent(i)];
+    for (int32_t k = 1; k <= t.count; ++k) {
+        ArcRecord& a = t.arcs[k];
+        a.face1 = a.face1 < 0 ? 0 : number[a.face1];
+        a.face2 = a.face2 < 0 ? 0 : number[a.face2];
+    }
+    renumber_arc_ends(t);
+    t.arcs[0] = ArcRecord{};
+}
+
+}  // namespace
+
+// ---- pure scan-line pieces ------------------------------------------------------------------
+
+SegmentIndex::SegmentIndex(const WorkTable<ArcSegment>& segments) : segments_(segments) {
+    const std::size_t n = static_cast<std::size_t>(segments.count());
+    while (size_ < n) size_ *= 2;
+    max_high_.assign(2 * size_, INT32_MIN);
+    for (std::size_t i = 0; i < n; ++i) max_high_[size_ + i] = segments[i].yhigh;
+    for (std::size_t i = size_ - 1; i >= 1; --i) max_high_[i] = std::max(max_high_[2 * i], max_high_[2 * i + 1]);
+}
+
+std::size_t SegmentIndex::prefix_through(int32_t y) const {
+    auto it = std::upper_bound(segments_.begin(), segments_.end(), y,
+                               [](int32_t v, const ArcSegment& s) { return v < s.ylow; });
+    return static_cast<std::size_t>(it - segments_.begin());
+}
+
+// Equal to walking the table from the first segment that held the previous scan line's
+// height up to the first segment starting above y: no earlier segment can reach y.
+bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out) {
+    out.clear();
+    const auto& segments = index.segments();
+    return index.for_each_containing(y, false, [&](int32_t i) {
+        if (static_cast<int32_t>(out.size()) >= kMaxCrossings) return false;
+        out.push_back(crossing_at(segments[i], i, y));
+        return true;
+    });
+}
+
+void settle_crossings(std::vector<Crossing>& c) {
+    heap_sort(c.data(), c.size(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+    std::vector<Crossing> kept;
+    kept.reserve(c.size());
+    for (std::size_t i = 0; i < c.size();) {
+        std::size_t j = i + 1;
+        while (j < c.size() && c[j].x == c[i].x) ++j;
+        if (j - i == 1) {
+            kept.push_back(c[i]);
+        } else if (j - i == 2) {
+            Crossing a = c[i];
+            Crossing b = c[i + 1];
+            a.kind = b.kind = kAtSegmentEnd;
+            const uint8_t fa = a.flags & (kCrossAtUpper | kCrossAtLower);
+            const uint8_t fb = b.flags & (kCrossAtUpper | kCrossAtLower);
+            if (fa == 0 || fb == 0) {
+                kept.push_back(a);
+                kept.push_back(b);
+            } else if (fa != fb) {
+                // The scan line passes through the vertex: one crossing remains.
+                b.kind = kThroughVertex;
+                kept.push_back(b);
+            }  // else it only touches the vertex from one side: neither counts.
+        } else {
+            for (std::size_t k = i; k < j; ++k) {
+                kept.push_back(c[k]);
+                kept.back().kind = kAtSegmentEnd;
+            }
+        }
+        i = j;
+    }
+    c.swap(kept);
+}
+
+bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out) {
+    out.clear();
+    const auto& segments = index.segments();
+    const bool fits = index.for_each_containing(y, true, [&](int32_t i) {
+        if (static_cast<int32_t>(out.size()) >= kMaxCrossings) return false;
+        Crossing c = crossing_at(segments[i], i, y);
+        c.kind = kProper;
+        c.flags &= kDownBit;
+        out.push_back(c);
+        return true;
+    });
+    if (!fits) return false;
+    std::sort(out.begin(), out.end(), [&segments](const Crossing& a, const Crossing& b) {
+        if (a.x != b.x) return a.x < b.x;
+        const ArcSegment& sa = segments[a.segment];
+        const ArcSegment& sb = segments[b.segment];
+        // (xhigh - xlow) / (yhigh - ylow) compared exactly; both heights are positive.
+        const __int128 lhs = __int128(int64_t{sa.xhigh} - sa.xlow) * (int64_t{sb.yhigh} - sb.ylow);
+        const __int128 rhs = __int128(int64_t{sb.xhigh} - sb.xlow) * (int64_t{sa.yhigh} - sa.ylow);
+        if (lhs != rhs) return lhs < rhs;
+        if (a.arc != b.arc) return a.arc < b.arc;
+        return a.segment < b.segment;
+    });
+    return true;
+}
+
+double junction_angle(double dx, double dy) {
+    double a = 0;
+    if (dx != 0) {
+        a = std::atan(dy / dx);
+        if (dx < 0) a += 3.1415926;
+    } else if (dy > 0) {
+        a = 1.5707963;
+    } else if (dy < 0) {
+        a = 4.7123889;
+    }
+    while (a < 0) a += 6.2831852;
+    while (a >= 6.2831852) a -= 6.2831852;
+    return a;
+}
+
+// ---- the labelling pass ---------------------------------------------------------------------
+
+int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& options) {
+    // Closed loops in arc order, taken while the midpoints still stand in arc order.
+    std::vector<Midpoint> loops;
+    if (options.rescan_missed) {
+        for (const Midpoint& m : t.midpoints)
+            if (m.state == kMidpointClosedLoop) loops.push_back(m);
+    }
+
+    heap_sort(t.segments.data(), t.segments.count(), [](const ArcSegment& a, const ArcSegment& b) {
+        return a.ylow != b.ylow ? a.ylow < b.ylow : a.yhigh < b.yhigh;
+    });
+    std::sort(t.midpoints.begin(), t.midpoints.end(),
+              [](const Midpoint& a, const Midpoint& b) { return a.mid_y < b.mid_y; });
+
+    FaceLabels labels(polsize);
+    ScanContext ctx{t, labels, SegmentIndex(t.segments), {}, false};
+
+    bool scanned = false;
+    int32_t last_y = 0;
+    for (const Midpoint& m : t.midpoints) {
+        if (!has_negative_side(t.arcs[m.arc])) continue;
+        if (scanned && m.mid_y == last_y) continue;
+        if (int32_t status = cast_scan_line(ctx, m.mid_y); status != 0) return status;
+        scanned = true;
+        last_y = m.mid_y;
+    }
+
+    if (options.rescan_missed) {
+        for (const Midpoint& m : loops) {
+            if (!has_negative_side(t.arcs[m.arc])) continue;
+            if (int32_t status = cast_perturbed_scan_line(ctx, m.mid_y); status != 0) return status;
+        }
+        if (!ctx.outside_met_proper && !t.midpoints.empty() && arcs_form_a_cycle(t)) {
+            if (int32_t status = cast_perturbed_scan_line(ctx, t.midpoints[0].mid_y); status != 0) return status;
+        }
+    }
+
+    // Final fill: sides no scan line reached get labels of their own.
+    for (int32_t k = 1; k <= t.count; ++k) {
+        ArcRecord& a = t.arcs[k];
+        if (a.face1 != kBetweenJunctions && a.face2 != kBetweenJunctions) continue;
+        if (a.face2 < 0) a.face2 = labels.make();
+        if (a.face1 < 0) a.face1 = labels.make();
+    }
+
+    std::vector<JunctionEntry> entries;
+    for (const NodeRecord& node : t.nodes)
+        if (node.degree > 2) propagate_at_junction(t, labels, node, entries);
+
+    resolve_and_renumber(t, labels);
+    return 0;
+}
+
+}  // namespace ringweld
