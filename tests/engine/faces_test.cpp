@@ -1,0 +1,241 @@
+// Face labelling: scan-line crossings, the labels arcs end with, and the perturbed rescans
+// that mend loops and outsides the plain scan lines miss.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "assembly.h"
+#include "faces.h"
+#include "polygon_helpers.h"
+#include "ringweld.h"
+#include "session.h"
+
+namespace {
+
+using namespace polygon_test;
+using ringweld::Crossing;
+
+Crossing at(int32_t x, uint8_t flags, int32_t arc = 1) {
+    Crossing c;
+    c.arc = arc;
+    c.x = x;
+    c.flags = flags;
+    c.kind = (flags & (ringweld::kCrossAtUpper | ringweld::kCrossAtLower)) ? ringweld::kAtSegmentEnd : ringweld::kProper;
+    return c;
+}
+
+// (arc, kind) of the settled crossings; crossings at one x in arc order, since the heap
+// sort leaves their order to itself.
+std::vector<std::pair<int32_t, int>> settled(std::vector<Crossing> c) {
+    ringweld::settle_crossings(c);
+    std::vector<std::pair<int32_t, int>> out;
+    for (const Crossing& x : c) out.push_back({x.arc, x.kind});
+    for (std::size_t i = 0; i < c.size();) {
+        std::size_t j = i;
+        while (j < c.size() && c[j].x == c[i].x) ++j;
+        std::sort(out.begin() + i, out.begin() + j);
+        i = j;
+    }
+    return out;
+}
+
+TEST(ScanCrossings, AVertexWhereTheBoundaryContinuesCountsOnceAsAPassThrough) {
+    // Arriving from below (upper point of one segment), leaving above (lower point of the next).
+    const auto s = settled({at(0, 0, 1), at(5, ringweld::kCrossAtUpper, 2), at(5, ringweld::kCrossAtLower, 3), at(9, 0, 4)});
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0], (std::pair<int32_t, int>{1, 0}));
+    EXPECT_TRUE(s[1].first == 2 || s[1].first == 3);  // the second after the heap sort survives
+    EXPECT_EQ(s[1].second, ringweld::kThroughVertex);
+    EXPECT_EQ(s[2], (std::pair<int32_t, int>{4, 0}));
+}
+
+TEST(ScanCrossings, AVertexWhereTheBoundaryTurnsDropsBothCrossings) {
+    EXPECT_EQ(settled({at(0, 0, 1), at(5, ringweld::kCrossAtUpper, 2), at(5, ringweld::kCrossAtUpper, 3), at(9, 0, 4)}),
+              (std::vector<std::pair<int32_t, int>>{{1, 0}, {4, 0}}));
+    EXPECT_EQ(settled({at(5, ringweld::kCrossAtLower, 2), at(5, ringweld::kCrossAtLower, 3)}),
+              (std::vector<std::pair<int32_t, int>>{}));
+}
+
+TEST(ScanCrossings, RunsWithAHorizontalSegmentOrOfThreeStayAsSegmentEnds) {
+    Crossing horizontal = at(5, 0, 2);
+    horizontal.kind = ringweld::kHorizontal;
+    EXPECT_EQ(settled({horizontal, at(5, ringweld::kCrossAtUpper, 3)}),
+              (std::vector<std::pair<int32_t, int>>{{2, 2}, {3, 2}}));
+    EXPECT_EQ(settled({at(5, 0, 1), at(5, ringweld::kCrossAtUpper, 2), at(5, ringweld::kCrossAtLower, 3)}),
+              (std::vector<std::pair<int32_t, int>>{{1, 2}, {2, 2}, {3, 2}}));
+}
+
+TEST(ScanCrossings, ProperCrossingsRoundHalvesToEven) {
+    ringweld::WorkTable<ringweld::ArcSegment> segments;
+    segments.append({0, 4, 0, 1, 1, 0});  // x = y / 4
+    segments.append({0, 4, 2, 3, 2, 0});  // x = 2 + y / 4
+    ringweld::SegmentIndex index(segments);
+    std::vector<Crossing> c;
+    ASSERT_TRUE(ringweld::collect_crossings(index, 2, c));
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].x, 0);  // 0.5 rounds to 0
+    EXPECT_EQ(c[1].x, 2);  // 2.5 rounds to 2
+}
+
+TEST(ScanCrossings, PerturbedCrossingsSortBySlopeAtASharedLowerVertex) {
+    ringweld::WorkTable<ringweld::ArcSegment> segments;
+    segments.append({0, 10, 0, 10, 1, 0});   // leaves (0,0) up to the right
+    segments.append({0, 10, 0, -10, 2, 1});  // leaves (0,0) up to the left
+    segments.append({0, 0, 0, 5, 3, 0});     // horizontal: never crossed
+    segments.append({-5, 0, 7, 0, 4, 0});    // ends at y = 0: not crossed just above it
+    ringweld::SegmentIndex index(segments);
+    std::vector<Crossing> c;
+    ASSERT_TRUE(ringweld::collect_perturbed_crossings(index, 0, c));
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].arc, 2);
+    EXPECT_EQ(c[1].arc, 1);
+    for (const Crossing& x : c) {
+        EXPECT_EQ(x.x, 0);
+        EXPECT_EQ(x.kind, ringweld::kProper);
+    }
+}
+
+TEST(JunctionAngles, UseTheTruncatedConstants) {
+    EXPECT_EQ(ringweld::junction_angle(-1, 0), 3.1415926);
+    EXPECT_EQ(ringweld::junction_angle(0, 1), 1.5707963);
+    EXPECT_EQ(ringweld::junction_angle(0, -1), 4.7123889);
+    EXPECT_EQ(ringweld::junction_angle(0, 0), 0.0);
+    EXPECT_EQ(ringweld::junction_angle(1, -1), std::atan(-1.0) + 6.2831852);
+}
+
+// Arcs and polygons of a drawing with the plain scan-line pass or with the rescans.
+struct Labelled {
+    int32_t status = 0;
+    std::vector<ArcView> arcs;
+    int32_t polygon_status = 0;
+    std::vector<PolygonView> polygons;
+};
+
+Labelled label(const std::vector<Seg>& segs, bool rescan) {
+    start_with_minilines(segs);
+    Labelled out;
+    int32_t n = 0;
+    out.status = ringweld::create_arcline(ringweld::session(), 1, ringweld::LabellingOptions{rescan}, &n);
+    out.arcs = read_arcs();
+    out.polygon_status = rw_create_polygon(&n);
+    out.polygons = read_polygons();
+    rw_end();
+    return out;
+}
+
+double total_area(const std::vector<PolygonView>& polys) {
+    double sum = 0;
+    for (const PolygonView& p : polys) {
+        std::vector<XY> run;
+        for (const auto& v : p.points) run.push_back({v.x, v.y});
+        sum += engine_area(run);
+    }
+    return sum;
+}
+
+TEST(FaceLabels, ASquareHasItsFaceInsideAndTheOutsideOutside) {
+    const Labelled l = label(rect(0, 0, 10, 10), true);
+    ASSERT_EQ(l.arcs.size(), 1u);
+    const bool counter_clockwise = engine_area(l.arcs[0].points) < 0;
+    EXPECT_EQ(l.arcs[0].face2, counter_clockwise ? 1 : 0);
+    EXPECT_EQ(l.arcs[0].face1, counter_clockwise ? 0 : 1);
+}
+
+TEST(FaceLabels, AUnitSquareIsLostByThePlainPassAndLabelledByTheRescan) {
+    // Its only scan line, y = 0, meets nothing but vertices and a horizontal side.
+    const Labelled plain = label(rect(0, 0, 1, 1), false);
+    EXPECT_EQ(plain.arcs[0].face1, 0);
+    EXPECT_EQ(plain.arcs[0].face2, 0);
+    EXPECT_EQ(plain.polygon_status, 91);
+
+    const Labelled mended = label(rect(0, 0, 1, 1), true);
+    EXPECT_EQ(mended.polygon_status, 0);
+    ASSERT_EQ(mended.polygons.size(), 1u);
+    EXPECT_EQ(total_area(mended.polygons), 1.0);
+}
+
+TEST(FaceLabels, AStepShapeWhoseScanLineRunsAlongItsStepIsLabelledByTheRescan) {
+    const std::vector<Seg> step = ring({{0, 0}, {20, 0}, {20, 10}, {30, 10}, {30, 20}, {0, 20}});
+    const Labelled plain = label(step, false);
+    EXPECT_EQ(plain.polygon_status, 91);
+    const Labelled mended = label(step, true);
+    ASSERT_EQ(mended.polygons.size(), 1u);
+    EXPECT_EQ(total_area(mended.polygons), 500.0);
+}
+
+TEST(FaceLabels, AnOutsideThatNoScanLineJoinsIsNoLongerAFace) {
+    // Two unit squares sharing a side: arcs between junctions, every scan line at y = 0.
+    const std::vector<Seg> segs = {{0, 0, 1, 0}, {1, 0, 2, 0}, {0, 1, 1, 1}, {1, 1, 2, 1},
+                                   {0, 0, 0, 1}, {1, 0, 1, 1}, {2, 0, 2, 1}};
+    const Labelled plain = label(segs, false);
+    ASSERT_EQ(plain.polygons.size(), 3u);  // the outside became a face, walked inside out
+    EXPECT_EQ(total_area(plain.polygons), 0.0);
+
+    const Labelled mended = label(segs, true);
+    ASSERT_EQ(mended.polygons.size(), 2u);
+    for (const PolygonView& p : mended.polygons) EXPECT_EQ(total_area({p}), 1.0);
+}
+
+TEST(FaceLabels, ALaterLoopLabelledByAnEarlierRescanCastsNone) {
+    // Two unit squares side by side at one height: the rescan for the first labels both.
+    std::vector<Seg> segs = rect(0, 0, 1, 1);
+    append(segs, rect(3, 0, 4, 1));
+    const Labelled mended = label(segs, true);
+    ASSERT_EQ(mended.polygons.size(), 2u);
+    EXPECT_EQ(total_area(mended.polygons), 2.0);
+    EXPECT_EQ(mended.polygons[0].minx, 0);  // faces numbered left to right by that one scan
+}
+
+TEST(FaceLabels, InputsThePlainPassLabelsCorrectlyAreLeftUnchangedByTheRescans) {
+    std::vector<std::vector<Seg>> inputs;
+    inputs.push_back(rect(0, 0, 10, 10));
+    inputs.push_back(ring({{0, 0}, {10, 3}, {4, 9}}));
+    std::vector<Seg> two = {{0, 0, 10, 0}, {10, 0, 20, 0}, {0, 10, 10, 10}, {10, 10, 20, 10},
+                            {0, 0, 0, 10}, {10, 0, 10, 10}, {20, 0, 20, 10}};
+    inputs.push_back(two);
+    std::vector<Seg> holed = rect(0, 0, 30, 30);
+    append(holed, rect(10, 10, 20, 20));
+    inputs.push_back(holed);
+    // A loop whose scan meets the frame's vertices: its outside stays unlabelled and
+    // becomes 0 anyway; the rescan must agree.
+    std::vector<Seg> beside = rect(0, 0, 2, 2);
+    append(beside, rect(5, 0, 9, 3));
+    inputs.push_back(beside);
+    for (const auto& segs : inputs) {
+        const Labelled plain = label(segs, false);
+        const Labelled mended = label(segs, true);
+        EXPECT_EQ(plain.arcs, mended.arcs) << describe(segs);
+        EXPECT_EQ(plain.polygons, mended.polygons) << describe(segs);
+        EXPECT_EQ(plain.polygon_status, 0);
+    }
+}
+
+TEST(FaceLabels, ADanglingArcAtAJunctionTakesTheFaceItLiesIn) {
+    const std::vector<Seg> segs = {{0, 0, 5, 0}, {5, 0, 10, 0}, {10, 0, 10, 10}, {0, 10, 10, 10},
+                                   {0, 0, 0, 10}, {5, 0, 5, 4}, {5, 4, 6, 6}};
+    const Labelled l = label(segs, true);
+    int dangling = 0;
+    for (const ArcView& a : l.arcs) {
+        if (a.points.back() == (XY{6, 6})) {
+            ++dangling;
+            EXPECT_EQ(a.face1, 1);
+            EXPECT_EQ(a.face2, 1);
+        }
+    }
+    EXPECT_EQ(dangling, 1);
+}
+
+TEST(FaceLabels, MoreThan6000CrossingsOnOneScanLineIsError71) {
+    for (int32_t squares : {3000, 3001}) {
+        std::vector<Seg> segs;
+        for (int32_t i = 0; i < squares; ++i) append(segs, rect(3 * i, 0, 3 * i + 1, 10));
+        start_with_minilines(segs, 1000);
+        int32_t n = -5;
+        EXPECT_EQ(rw_create_arcline(&n), squares == 3000 ? 0 : 71) << squares;
+        EXPECT_EQ(n, squares == 3000 ? 3000 : -5);
+        rw_end();
+    }
+}
+
+}  // namespace
