@@ -22,6 +22,12 @@ void heap_sort(Record* first, std::size_t count, Before before) {
         Record t = std::move(a(k));
         std::size_t c = 2 * k;
         while (c <= n) {
+            // Fetch the grandchildren while the children are compared: on large tables
+            // each level of the descent is otherwise a cache miss. Changes no result.
+            if (4 * k + 3 <= n) {
+                __builtin_prefetch(&a(4 * k));
+                __builtin_prefetch(&a(4 * k + 3));
+            }
             if (c < n && before(a(c), a(c + 1))) ++c;
             if (!before(t, a(c))) break;
             a(k) = std::move(a(c));

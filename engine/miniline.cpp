@@ -47,6 +47,10 @@ private:
     std::size_t count_ = 1;
 };
 
+bool is_endpoint(const LineRecord& s, Point p) {
+    return (p.x == s.x1 && p.y == s.y1) || (p.x == s.x2 && p.y == s.y2);
+}
+
 // A line still open in the sweep, with what the scan of a column needs to skip it.
 struct OpenLine {
     int32_t index;
@@ -99,7 +103,8 @@ LineRecord lower_first(LineRecord r) {
 }
 
 void sort_lines(std::vector<LineRecord>& lines) {
-    heap_sort(lines.data(), lines.size(), line_before);
+    // A lambda rather than the function's address, so that the comparison is inlined.
+    heap_sort(lines.data(), lines.size(), [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); });
 }
 
 void cancel_staged_pairs(std::vector<LineRecord>& staged) {
@@ -180,9 +185,12 @@ std::vector<SplitPoint> find_meeting_points(const std::vector<LineRecord>& sorte
                 ++k;
                 if (std::max(a.xmin, entry.xmin) > std::min(a.xmax, entry.xmax)) continue;
                 if (std::max(a.first_column, entry.first_column) != c) continue;
-                for (Point p : pair_test(sorted[static_cast<std::size_t>(a.index)], b)) {
-                    points.push_back({a.index, p.x, p.y});
-                    points.push_back({entry.index, p.x, p.y});
+                const LineRecord& first = sorted[static_cast<std::size_t>(a.index)];
+                for (Point p : pair_test(first, b)) {
+                    // A line's own endpoints are cut points anyway; leaving them out here
+                    // changes no result and saves most of the points at shared corners.
+                    if (!is_endpoint(first, p)) points.push_back({a.index, p.x, p.y});
+                    if (!is_endpoint(b, p)) points.push_back({entry.index, p.x, p.y});
                 }
             }
             column.push_back(entry);

@@ -39,8 +39,8 @@ void cancel_duplicates(std::vector<LineRecord>& sorted);
 
 // Every point at which one sorted line meets another, as (line index, x, y), in no
 // particular order. Each pair of lines whose boxes overlap is tested once, with the earlier
-// line in line order as the first line of the pair test. The lines' own endpoints are not
-// included.
+// line in line order as the first line of the pair test. A line's own endpoints are left out,
+// also where the pair test finds them.
 std::vector<SplitPoint> find_meeting_points(const std::vector<LineRecord>& sorted);
 
 // Cuts every line at its endpoints and meeting points; returns the minilines.

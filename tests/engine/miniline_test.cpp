@@ -97,25 +97,34 @@ TEST(DuplicateRules, StagedPairsCancelFromTheStartOfEachRun) {
     }
 }
 
-// The pairs of the plain sweep: each line against every later line that starts no higher
-// than its upper end.
+// The split-point table of the plain sweep: each line against every later line that starts
+// no higher than its upper end, then the line's own endpoints.
 std::vector<SplitPoint> sweep_reference(const std::vector<LineRecord>& sorted) {
     std::vector<SplitPoint> out;
     for (std::size_t i = 0; i < sorted.size(); ++i) {
+        const int32_t a = static_cast<int32_t>(i);
         for (std::size_t j = i + 1; j < sorted.size() && sorted[j].y1 <= sorted[i].y2; ++j) {
             for (Point p : pair_test(sorted[i], sorted[j])) {
-                out.push_back({static_cast<int32_t>(i), p.x, p.y});
+                out.push_back({a, p.x, p.y});
                 out.push_back({static_cast<int32_t>(j), p.x, p.y});
             }
         }
+        out.push_back({a, sorted[i].x1, sorted[i].y1});
+        out.push_back({a, sorted[i].x2, sorted[i].y2});
     }
     return out;
 }
 
-void sort_points(std::vector<SplitPoint>& v) {
+// Sorted, equal points collapsed: what the cut sees.
+void make_point_set(std::vector<SplitPoint>& v) {
     std::sort(v.begin(), v.end(), [](const SplitPoint& a, const SplitPoint& b) {
         return std::tie(a.line, a.x, a.y) < std::tie(b.line, b.x, b.y);
     });
+    v.erase(std::unique(v.begin(), v.end(),
+                        [](const SplitPoint& a, const SplitPoint& b) {
+                            return std::tie(a.line, a.x, a.y) == std::tie(b.line, b.x, b.y);
+                        }),
+            v.end());
 }
 
 // Short oblique and axis-parallel segments with shared ends, some long lines across them.
@@ -138,16 +147,20 @@ std::vector<LineRecord> street_tangle(uint32_t seed, int count, int32_t extent) 
     return v;
 }
 
-TEST(MeetingPoints, ColumnSweepFindsExactlyThePointsOfThePlainSweep) {
+TEST(MeetingPoints, ColumnSweepGivesEachLineThePointsOfThePlainSweep) {
     for (uint32_t seed : {1u, 2u, 3u, 4u}) {
         for (int32_t extent : {100, 1000}) {
             std::vector<LineRecord> lines = street_tangle(seed, 1500, extent);
             sort_lines(lines);
             remove_duplicates(lines);
             std::vector<SplitPoint> fast = find_meeting_points(lines);
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                fast.push_back({static_cast<int32_t>(i), lines[i].x1, lines[i].y1});
+                fast.push_back({static_cast<int32_t>(i), lines[i].x2, lines[i].y2});
+            }
             std::vector<SplitPoint> plain = sweep_reference(lines);
-            sort_points(fast);
-            sort_points(plain);
+            make_point_set(fast);
+            make_point_set(plain);
             ASSERT_EQ(fast.size(), plain.size()) << "seed " << seed << " extent " << extent;
             for (std::size_t i = 0; i < fast.size(); ++i) {
                 ASSERT_EQ(std::tie(fast[i].line, fast[i].x, fast[i].y), std::tie(plain[i].line, plain[i].x, plain[i].y))
