@@ -92,7 +92,8 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
                 break;
             }
             case kFrameLine: {
-                const SourceLine corners_at{PathToCp932(description), kCoordinateLine};
+                const std::string description_text = PathToCp932(description);
+                const SourceLine corners_at{description_text, kCoordinateLine};
                 WriteFrameLayer(context, kFrameLayer, LayerCatalogue[kFrameLayer].layer_file, output_folder,
                                 sheet.corners, frame_texts, sheet.coordinate_system, corners_at);
                 const CornerTexts& c = sheet.corners;
