@@ -31,6 +31,7 @@ void SheetList::CheckAll() {
 
 void SheetList::Clear() {
     rows_.clear();
+    current_row_.reset();
     Notify(SheetListChange::Kind::kReset, 0, 0);
 }
 
@@ -47,6 +48,11 @@ std::vector<std::size_t> SheetList::RemoveCheckedRows() {
 
 void SheetList::ScrollTo(std::size_t row) {
     Notify(SheetListChange::Kind::kScrollTo, row, 0);
+}
+
+void SheetList::SetCurrentRow(std::optional<std::size_t> row) {
+    current_row_ = row;
+    Notify(SheetListChange::Kind::kCurrentRow, row.value_or(0), row ? 1 : 0);
 }
 
 SheetList::Subscription SheetList::Subscribe(Listener listener) {

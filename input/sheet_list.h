@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,7 @@ struct SheetListChange {
         kRowsRemoved,   // rows [first, first + count) were removed; later rows moved up
         kReset,         // everything may have changed
         kScrollTo,      // a view should show row `first` as its top row
+        kCurrentRow,    // the run moved to row `first` (count 1) or left the rows (count 0)
     };
     Kind kind;
     std::size_t first = 0;
@@ -52,6 +54,10 @@ public:
     std::vector<std::size_t> RemoveCheckedRows();
     // Asks views to scroll so that `row` is their top row; the rows do not change.
     void ScrollTo(std::size_t row);
+    // The row a run is working on, for views that follow the run (a highlighted row, a
+    // progress counter); nothing outside a run's loop.
+    std::optional<std::size_t> CurrentRow() const { return current_row_; }
+    void SetCurrentRow(std::optional<std::size_t> row);
 
     // Every change is reported to every listener, in subscription order, after it is made.
     Subscription Subscribe(Listener listener);
@@ -65,6 +71,7 @@ private:
     void Notify(SheetListChange::Kind kind, std::size_t first, std::size_t count) const;
 
     std::vector<Row> rows_;
+    std::optional<std::size_t> current_row_;
     std::vector<std::pair<Subscription, Listener>> listeners_;
     Subscription next_subscription_ = 1;
 };
