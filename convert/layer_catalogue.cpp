@@ -36,8 +36,8 @@ const std::array<LayerEntry, kLayerCount> LayerCatalogue = {{
 
 namespace {
 
-// Every identifier and count fits in 10 characters, sign included.
-constexpr int kNumberWidth = 10;
+// Every 32-bit value fits, "-2147483648" included.
+constexpr int kNumberWidth = 11;
 
 constexpr FieldSpec Text(std::string_view name, int width, std::string_view caption = {}) {
     return {name, FTString, width, caption};

@@ -71,7 +71,7 @@ struct FieldSpec {
 std::vector<FieldSpec> LayerFields(std::string_view layer_name);
 
 // Adds the fields of LayerFields(layer_name) to a new, empty table; returns how many
-// were added. Numeric fields are 10 wide so every 32-bit value fits.
+// were added. Numeric fields are 11 wide so every 32-bit value fits.
 int DefineLayerFields(std::string_view layer_name, DBFHandle table);
 
 // Creates (overwriting) the dBASE table base + ".dbf", marked as Japanese Shift-JIS

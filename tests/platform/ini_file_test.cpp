@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "platform/cp932.h"
+#include "platform/ini_file.h"
+#include "platform/scratch_folder.h"
+
+namespace gridora {
+namespace {
+
+using testing::ScratchFolder;
+
+TEST(IniFile, MissingFileSectionOrKeyGivesTheDefault) {
+    ScratchFolder dir;
+    IniFile missing(dir / "none.Ini");
+    EXPECT_EQ(missing.ReadString("a", "b", "dflt"), "dflt");
+    EXPECT_EQ(missing.ReadInteger("a", "b", 7), 7);
+
+    auto path = dir.Write("x.Ini", "[Sec]\r\nkey=1\r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Other", "key", "d"), "d");
+    EXPECT_EQ(ini.ReadString("Sec", "other", "d"), "d");
+    EXPECT_FALSE(ini.HasKey("Sec", "other"));
+}
+
+TEST(IniFile, NamesMatchWithoutAsciiCaseAndValuesAreTrimmed) {
+    ScratchFolder dir;
+    auto path = dir.Write("x.Ini", "[MapServer]\r\n  Port  =  8080  \r\nName= a b \r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadString("mapserver", "PORT", ""), "8080");
+    EXPECT_EQ(ini.ReadInteger("MAPSERVER", "port", 0), 8080);
+    EXPECT_EQ(ini.ReadString("MapServer", "name", ""), "a b");
+}
+
+TEST(IniFile, SecondBytesOfJapaneseNamesAreNotCaseFolded) {
+    // "ア" is 83 41 and "ヂ" is 83 61: their second bytes are "A" and "a".
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(ToCp932("ア"), ToCp932("ヂ")));
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(ToCp932("図形Key"), ToCp932("図形KEY")));
+}
+
+TEST(IniFile, JapaneseSectionAndKeyNamesAreFound) {
+    ScratchFolder dir;
+    // "ソ" is 83 5C and "ー" 81 5B: trail bytes that look like "\" and "[".
+    const std::string section = ToCp932("フォルダー");
+    const std::string key = ToCp932("出力");
+    const std::string value = ToCp932("/data/ソース/out.lis");
+    auto path = dir.Write("x.Ini", "[" + section + "]\r\n" + key + "=" + value + "\r\n");
+    EXPECT_EQ(ReadIniString(path, section, key, ""), value);
+}
+
+TEST(IniFile, IntegerThatIsNotANumberGivesTheDefault) {
+    ScratchFolder dir;
+    auto path = dir.Write("x.Ini", "[s]\r\na=12x\r\nb=-40\r\nc=\r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("s", "a", 5), 5);
+    EXPECT_EQ(ini.ReadInteger("s", "b", 5), -40);
+    EXPECT_EQ(ini.ReadInteger("s", "c", 5), 5);
+}
+
+TEST(IniFile, WritingAKeyReplacesItInPlaceAndKeepsEveryOtherLine) {
+    ScratchFolder dir;
+    auto path = dir.Write("x.Ini",
+                          "; comment\n[A]\nk1=1\n\n[B]\nK2=old\nk3=3\n[C]\nk2=untouched\n");
+    ASSERT_TRUE(WriteIniString(path, "b", "k2", "new"));
+    EXPECT_EQ(ScratchFolder::Read(path),
+              "; comment\r\n[A]\r\nk1=1\r\n\r\n[B]\r\nk2=new\r\nk3=3\r\n[C]\r\nk2=untouched\r\n");
+}
+
+TEST(IniFile, NewKeyGoesAfterTheLastKeyOfItsSection) {
+    ScratchFolder dir;
+    auto path = dir.Write("x.Ini", "[A]\r\nk1=1\r\n\r\n[B]\r\nx=1\r\n");
+    IniFile ini(path);
+    ini.WriteInteger("A", "k2", 2);
+    ASSERT_TRUE(ini.Save());
+    EXPECT_EQ(ScratchFolder::Read(path), "[A]\r\nk1=1\r\nk2=2\r\n\r\n[B]\r\nx=1\r\n");
+}
+
+TEST(IniFile, WritingCreatesFileAndSection) {
+    ScratchFolder dir;
+    auto path = dir / "new.Ini";
+    const std::string section = ToCp932("図形");
+    ASSERT_TRUE(WriteIniString(path, section, "sXYmax", "10000"));
+    ASSERT_TRUE(WriteIniString(path, "MapServer", "a", "1"));
+    EXPECT_EQ(ScratchFolder::Read(path), "[" + section + "]\r\nsXYmax=10000\r\n[MapServer]\r\na=1\r\n");
+    EXPECT_EQ(ReadIniInteger(path, section, "SXYMAX", 0), 10000);
+}
+
+TEST(IniFile, RoundTripKeepsManyKeysAndUntouchedSections) {
+    ScratchFolder dir;
+    auto path = dir.Write("x.Ini", "[Keep]\r\nz=9\r\n");
+    IniFile ini(path);
+    for (int layer = 0; layer <= 10; ++layer)
+        for (int pos = 1; pos <= 16; ++pos)
+            ini.WriteInteger(ToCp932("フィールド長"), std::to_string(layer) + "_" + std::to_string(pos),
+                             layer * 100 + pos);
+    ASSERT_TRUE(ini.Save());
+    IniFile back(path);
+    EXPECT_EQ(back.ReadInteger(ToCp932("フィールド長"), "3_12", 0), 312);
+    EXPECT_EQ(back.ReadInteger(ToCp932("フィールド長"), "10_16", 0), 1016);
+    EXPECT_EQ(back.ReadInteger("keep", "Z", 0), 9);
+}
+
+TEST(IniFile, SaveReportsAnUnwritableFile) {
+    ScratchFolder dir;
+    IniFile ini(dir / "no-such-folder" / "x.Ini");
+    ini.WriteString("a", "b", "c");
+    EXPECT_FALSE(ini.Save());
+}
+
+}  // namespace
+}  // namespace gridora
