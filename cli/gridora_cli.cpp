@@ -1,0 +1,200 @@
+// gridora-cli: the conversion run from a terminal.
+//
+//   gridora-cli -o RUN.lis [--no-donut] [--settings FILE] SOURCE...
+//
+// Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
+// the window's browse button does, runs the conversion into the folder of RUN.lis, and
+// prints the run's status texts as progress lines on stdout and its messages on stderr,
+// converted to UTF-8. Exit status: 0 after "変換が終了しました", 1 after "変換が中断しました",
+// 2 when the run refused to start or the arguments are wrong.
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/conversion_run.h"
+#include "input/archive_binding.h"
+#include "input/municipality_table.h"
+#include "input/sheet_intake.h"
+#include "input/sheet_list.h"
+#include "platform/cp932.h"
+#include "platform/message_port.h"
+#include "platform/program_files.h"
+
+namespace gridora {
+namespace {
+
+constexpr int kExitCompleted = 0;
+constexpr int kExitInterrupted = 1;
+constexpr int kExitRefused = 2;
+
+constexpr const char* kUsage =
+    "Usage: gridora-cli -o RUN.lis [--no-donut] [--settings FILE] SOURCE...\n"
+    "\n"
+    "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles.\n"
+    "\n"
+    "  SOURCE           a sheet description (.TXT) or a sheet archive (.LZH); archives\n"
+    "                   add one row per sheet they hold. Rows are converted in the order\n"
+    "                   given; a sheet named twice is converted once.\n"
+    "  -o RUN.lis       the list file; the Shapefiles go to its folder (created when\n"
+    "                   missing), and the rows as the run leaves them go to the file.\n"
+    "  --no-donut       join the holes of polygons to their outline instead of writing\n"
+    "                   them as inner rings.\n"
+    "  --settings FILE  the settings file that receives the run's statistics (default:\n"
+    "                   gridora.Ini beside the program, or $XDG_CONFIG_HOME/gridora/).\n"
+    "  -h, --help       show this text.\n"
+    "\n"
+    "Progress lines go to stdout, messages to stderr. Exit status: 0 when the run\n"
+    "completed, 1 when it was interrupted by an archive that could not be extracted,\n"
+    "2 when there was nothing to convert or the arguments were wrong.\n";
+
+struct Options {
+    std::string list_file;
+    bool donut = true;
+    std::optional<std::filesystem::path> settings_file;
+    std::vector<std::filesystem::path> sources;
+    bool help = false;
+};
+
+// Parses the arguments; nothing, with `error` set, when they are wrong.
+std::optional<Options> ParseArguments(int argc, char** argv, std::string& error) {
+    Options options;
+    bool only_sources = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&](std::string_view name) -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                error = std::string(name) + " needs a value";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        if (only_sources || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.sources.emplace_back(std::string(arg));
+        } else if (arg == "--") {
+            only_sources = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.help = true;
+        } else if (arg == "-o" || arg == "--output") {
+            std::optional<std::string> v = value(arg);
+            if (!v) return std::nullopt;
+            options.list_file = *v;
+        } else if (arg == "--no-donut") {
+            options.donut = false;
+        } else if (arg == "--settings") {
+            std::optional<std::string> v = value(arg);
+            if (!v) return std::nullopt;
+            options.settings_file = *v;
+        } else {
+            error = "unknown option " + std::string(arg);
+            return std::nullopt;
+        }
+    }
+    for (const std::filesystem::path& source : options.sources) {
+        const std::string name = ToCp932(source.filename().native());
+        std::error_code ec;
+        if (!NamesArchive(name) && !NamesDescription(name)) {
+            error = source.native() + " is neither a sheet description (.TXT) nor a sheet archive (.LZH)";
+            return std::nullopt;
+        }
+        if (!std::filesystem::is_regular_file(source, ec)) {
+            error = source.native() + " does not exist";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// Messages to stderr, status texts as progress lines on stdout, counted by the row the run
+// is on. Nothing waits for the user.
+class ConsolePort : public MessagePort {
+public:
+    explicit ConsolePort(const SheetList& sheets) : sheets_(sheets) {}
+
+    void ShowMessage(std::string_view cp932) override {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", ForTerminal(cp932).c_str());
+        std::fflush(stderr);
+    }
+    void SetStatus(std::string_view cp932) override {
+        std::string line;
+        if (std::optional<std::size_t> row = sheets_.CurrentRow())
+            line = "[" + std::to_string(*row + 1) + "/" + std::to_string(sheets_.size()) + "] ";
+        line += ForTerminal(cp932);
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    // UTF-8 with plain line ends.
+    static std::string ForTerminal(std::string_view cp932) {
+        std::string text = Cp932ToUtf8(cp932);
+        std::erase(text, '\r');
+        return text;
+    }
+
+    const SheetList& sheets_;
+};
+
+int Run(const Options& options) {
+    SheetList sheets;
+    ConsolePort port(sheets);
+    ArchiveLibraryUse archive_library(&port);
+
+    const std::filesystem::path program_folder = ProgramFolder();
+    const MunicipalityTable municipalities =
+        LoadMunicipalityTable(program_folder / kMunicipalityTableFileName, port);
+
+    for (const std::filesystem::path& source : options.sources) {
+        const std::size_t rows_before = sheets.size();
+        AddSheetSource(sheets, municipalities, archive_library.entry_points(), source);
+        if (sheets.size() == rows_before)
+            std::fprintf(stderr, "gridora-cli: no sheet description found in %s\n", source.c_str());
+    }
+
+    RunRequest request;
+    request.list_file = options.list_file;
+    request.donut = options.donut;
+    if (options.settings_file) {
+        request.settings_file = *options.settings_file;
+        request.error_file = ErrorFileBeside(*options.settings_file);
+    } else {
+        const SettingsFiles files = LocateSettingsFiles(program_folder);
+        request.settings_file = files.settings;
+        request.error_file = files.errors;
+    }
+    if (!options.list_file.empty() && !sheets.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(OutputFolderOf(options.list_file), ec);
+    }
+
+    ConversionRunState state;
+    switch (RunConversion(sheets, request, state, archive_library.entry_points(), port)) {
+        case RunOutcome::kCompleted:
+            return kExitCompleted;
+        case RunOutcome::kInterrupted:
+            return kExitInterrupted;
+        case RunOutcome::kRefused:
+            break;
+    }
+    return kExitRefused;
+}
+
+}  // namespace
+}  // namespace gridora
+
+int main(int argc, char** argv) {
+    std::string error;
+    std::optional<gridora::Options> options = gridora::ParseArguments(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "gridora-cli: %s\n\n%s", error.c_str(), gridora::kUsage);
+        return gridora::kExitRefused;
+    }
+    if (options->help) {
+        std::fputs(gridora::kUsage, stdout);
+        return gridora::kExitCompleted;
+    }
+    return gridora::Run(*options);
+}

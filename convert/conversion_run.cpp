@@ -1,0 +1,209 @@
+#include "convert/conversion_run.h"
+
+#include <exception>
+#include <optional>
+#include <string_view>
+
+#include "convert/extracted_sheets.h"
+#include "convert/list_file.h"
+#include "convert/run_statistics.h"
+#include "convert/sheet_dispatch.h"
+#include "input/sheet_intake.h"
+#include "platform/cp932.h"
+#include "platform/file_lookup.h"
+
+namespace gridora {
+namespace {
+
+// The archive library's report buffer: 6001 characters, of which it may fill 6000. Its
+// contents are not read.
+constexpr std::size_t kArchiveReportSize = 6000;
+// The SheetList is scrolled every this many processed rows, keeping the last ten in view.
+constexpr std::size_t kScrollInterval = 30;
+constexpr std::size_t kRowsKeptAboveScroll = 10;
+
+// Keeps the execute button disabled for a scope: enabled again by Enable() or, whatever
+// ends the scope, by the destructor.
+class ExecuteButtonLock {
+public:
+    explicit ExecuteButtonLock(const std::function<void(bool)>& set_enabled) : set_enabled_(set_enabled) {
+        if (set_enabled_) set_enabled_(false);
+    }
+    ~ExecuteButtonLock() { Enable(); }
+    ExecuteButtonLock(const ExecuteButtonLock&) = delete;
+    ExecuteButtonLock& operator=(const ExecuteButtonLock&) = delete;
+
+    void Enable() {
+        if (locked_ && set_enabled_) set_enabled_(true);
+        locked_ = false;
+    }
+
+private:
+    const std::function<void(bool)>& set_enabled_;
+    bool locked_ = true;
+};
+
+// Blanks and control characters at both ends are not text.
+bool IsBlank(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) > ' ') return false;
+    return true;
+}
+
+std::string Cp932Path(const std::filesystem::path& path) { return ToCp932(path.native()); }
+
+// Tells the user about a sheet the run could not convert (its row stays checked): what
+// went wrong and the sheet description's path, with a detail line when there is one.
+void ReportUnconvertedSheet(MessagePort& port, std::string_view what_utf8, const std::filesystem::path& description,
+                            std::string_view detail_cp932 = {}) {
+    std::string message = ToCp932(what_utf8) + Cp932Path(description);
+    if (!detail_cp932.empty()) message.append("\r\n").append(detail_cp932);
+    port.ShowMessage(message);
+}
+
+// How one row ended.
+enum class RowResult { kConverted, kRefused, kNotConverted, kExtractionFailed };
+
+struct RunContext {
+    SheetList& sheets;
+    const RunRequest& request;
+    ConversionRunState& state;
+    const ArchiveEntryPoints& archives;
+    MessagePort& port;
+    std::filesystem::path list_file;
+    std::filesystem::path output_folder;
+};
+
+// Converts one sheet description, reporting a description or data it cannot use.
+RowResult ConvertDescription(RunContext& run, const std::filesystem::path& description,
+                             std::string_view municipality_code) {
+    SheetOutcome outcome;
+    try {
+        outcome = ConvertSheet(description, municipality_code, run.list_file, run.state, run.port);
+    } catch (const std::exception& e) {
+        ReportUnconvertedSheet(run.port, "図葉を変換できません：", description, ToCp932(e.what()));
+        return RowResult::kNotConverted;
+    }
+    switch (outcome) {
+        case SheetOutcome::Converted:
+            return RowResult::kConverted;
+        case SheetOutcome::CoordinateSystemRefused:
+            return RowResult::kRefused;
+        case SheetOutcome::Abandoned:
+            ReportUnconvertedSheet(run.port, "図葉を変換できません：", description);
+            return RowResult::kNotConverted;
+        case SheetOutcome::DescriptionUnreadable:
+            break;
+    }
+    ReportUnconvertedSheet(run.port, "図葉記述ファイルを開けません：", description);
+    return RowResult::kNotConverted;
+}
+
+RowResult ConvertRow(RunContext& run, const SheetRowFields& row) {
+    const std::filesystem::path source(Cp932ToUtf8(row.source_path));
+    const bool archived = NamesArchive(row.source_path);
+    std::filesystem::path description = source;
+    if (archived) {
+        const std::string command = SheetExtractionCommand(source, run.output_folder, row.sheet_name);
+        char report[kArchiveReportSize + 1] = {};
+        if (run.archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0) {
+            RemoveExtractedSheet(run.output_folder, row.sheet_name);
+            return RowResult::kExtractionFailed;
+        }
+        description = ExtractedDescriptionPath(run.output_folder, row.sheet_name);
+    }
+
+    run.port.SetStatus(Cp932Path(description) + ToCp932("処理中"));
+    run.port.ProcessEvents();
+    const RowResult result = ConvertDescription(run, description, row.municipality_code);
+    if (archived) RemoveExtractedSheet(run.output_folder, row.sheet_name);
+    return result;
+}
+
+// The loop over the rows; true when it visited every row.
+bool ConvertRows(RunContext& run) {
+    std::size_t processed = 0;
+    for (std::size_t i = 0; i < run.sheets.size(); ++i) {
+        const SheetRowFields row = SplitSheetRow(run.sheets.Text(i));
+        if (SheetAlreadyListed(run.sheets, i, row.sheet_name)) continue;
+        run.sheets.SetCurrentRow(i);
+
+        const RowResult result = ConvertRow(run, row);
+        if (result == RowResult::kExtractionFailed) return false;
+        if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
+        if (result == RowResult::kRefused) run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));
+        if (result != RowResult::kNotConverted) run.sheets.SetChecked(i, false);
+        run.port.ProcessEvents();
+
+        ++processed;
+        if ((processed + 1) % kScrollInterval == 0) run.sheets.ScrollTo(processed - kRowsKeptAboveScroll);
+        run.port.ProcessEvents();
+    }
+    return true;
+}
+
+// Rebuilds the polygons that sheet edges cut, from the side files the polygon writers left
+// in the output folder. The seamless assembly plugs in here.
+void AssembleSeamlessPolygons(RunContext& run) {
+    (void)run;
+}
+
+// Writes the map file, PHP page and support files for the layers the run produced. The
+// map-file writer plugs in here.
+void WriteMapFiles(RunContext& run) {
+    (void)run;
+}
+
+}  // namespace
+
+std::filesystem::path OutputFolderOf(const std::filesystem::path& list_file) {
+    std::filesystem::path folder = list_file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, ConversionRunState& state,
+                         const ArchiveEntryPoints& archives, MessagePort& port) {
+    state.coordinate_system = RunCoordinateSystem{};
+    port.ProcessEvents();
+    if (sheets.empty() || IsBlank(sheets.Text(0))) {
+        port.ShowMessage("Open File Name Error");
+        return RunOutcome::kRefused;
+    }
+    if (IsBlank(request.list_file)) {
+        port.ShowMessage("Save Path Name Error");
+        return RunOutcome::kRefused;
+    }
+
+    RunContext run{sheets, request, state, archives, port, request.list_file, OutputFolderOf(request.list_file)};
+    ExecuteButtonLock execute(request.set_execute_enabled);
+    port.ProcessEvents();
+    sheets.CheckAll();
+    port.ProcessEvents();
+
+    // A run starts from nothing: fresh work arrays and run state, and no layer file counts
+    // as made, so this run creates its own files and the map file lists only its layers.
+    state.Reset();
+    state.files_made = LayerFilesMade{};
+
+    const bool completed = ConvertRows(run);
+    sheets.SetCurrentRow(std::nullopt);
+
+    const WorkArrayCapacities capacities = CapacitiesOf(state.work_arrays);
+    state.work_arrays = WorkArrays{};
+
+    WriteListFile(run.list_file, sheets);
+
+    port.SetStatus(ToCp932("シームレス処理実行中"));
+    port.ProcessEvents();
+    AssembleSeamlessPolygons(run);
+    WriteMapFiles(run);
+
+    execute.Enable();
+    WriteRunStatistics(request.settings_file, capacities, state.statistics);
+
+    port.SetStatus(ToCp932("処理終了"));
+    port.ShowMessage(ToCp932(completed ? "変換が終了しました" : "変換が中断しました"));
+    return completed ? RunOutcome::kCompleted : RunOutcome::kInterrupted;
+}
+
+}  // namespace gridora

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_run.h"
+#include "platform/cp932.h"
+#include "platform/ini_file.h"
+#include "scratch_folder.h"
+
+namespace gridora {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+// A description that fixes a coordinate system and ends before the frame line, so that
+// converting it writes nothing.
+std::string ShortDescription(int system) {
+    return "a\r\nb\r\n200001\r\nhistory\r\nname\r\nlevel\r\n" + std::to_string(system) +
+           ",-1000.0,2000.0,-500.0,2500.0,,,,,1\r\n";
+}
+
+// An archive library whose extraction writes a short description for the requested sheet
+// into `output`, or fails for archives whose name contains "BROKEN" (leaving a partial
+// folder behind).
+struct FakeExtraction {
+    static inline std::vector<std::string> commands;
+    static inline std::filesystem::path output;
+
+    static int Unlha(void*, const char* line, char* report, std::uint32_t size) {
+        commands.emplace_back(line);
+        if (size > 0) report[0] = '\0';
+        // The pattern is "SHEET/*.*", the last word but two.
+        const std::string text(line);
+        const std::size_t pattern_end = text.rfind("/*.* ");
+        const std::size_t pattern_start = text.rfind(' ', pattern_end) + 1;
+        const std::string sheet = text.substr(pattern_start, pattern_end - pattern_start);
+        if (text.find("BROKEN") != std::string::npos) {
+            WriteBytes(output / sheet / "GYOUSEI/partial.ARC", "x");
+            return UNLHA_ERROR_DATA;
+        }
+        WriteBytes(output / sheet / (sheet + ".TXT"), ShortDescription(9));
+        WriteBytes(output / sheet / "GYOUSEI/SI_TYO.ATR", "x");
+        return 0;
+    }
+
+    static ArchiveEntryPoints EntryPoints() {
+        ArchiveEntryPoints e{};
+        e.Unlha = &Unlha;
+        return e;
+    }
+};
+
+class ConversionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeExtraction::commands.clear();
+        FakeExtraction::output = out;
+        request.list_file = (out / "run.lis").native();
+        request.settings_file = folder / "gridora.Ini";
+        request.error_file = folder / "gridora.Err";
+        request.set_execute_enabled = [this](bool enabled) { execute_states.push_back(enabled); };
+    }
+
+    // Adds a row for a description written under data/13101/SHEET/.
+    void AddDescriptionRow(const std::string& sheet, int system) {
+        const auto path = folder / ("data/13101/" + sheet + "/" + sheet + ".TXT");
+        WriteBytes(path, ShortDescription(system));
+        sheets.Append("13101,," + sheet + "," + path.native() + "," + std::to_string(system));
+    }
+    void AddMissingRow(const std::string& sheet) {
+        sheets.Append("13101,," + sheet + "," + (folder / "gone" / (sheet + ".TXT")).native() + ",");
+    }
+    void AddArchiveRow(const std::string& archive, const std::string& sheet) {
+        sheets.Append("13101,," + sheet + "," + (folder / archive).native() + ",");
+    }
+
+    RunOutcome Run() { return RunConversion(sheets, request, state, archives, port); }
+
+    std::vector<bool> Checks() const {
+        std::vector<bool> checks;
+        for (std::size_t i = 0; i < sheets.size(); ++i) checks.push_back(sheets.IsChecked(i));
+        return checks;
+    }
+
+    ScratchFolder folder;
+    std::filesystem::path out = folder / "out";
+    SheetList sheets;
+    RunRequest request;
+    ConversionRunState state;
+    ArchiveEntryPoints archives = FakeExtraction::EntryPoints();
+    RecordingPort port;
+    std::vector<bool> execute_states;
+};
+
+TEST_F(ConversionRun, AnEmptyListOrBlankFirstRowOrBlankListPathEndsAtOnceWithItsMessage) {
+    EXPECT_EQ(Run(), RunOutcome::kRefused);
+    sheets.Append(" \t ");
+    AddDescriptionRow("09LD171", 9);
+    EXPECT_EQ(Run(), RunOutcome::kRefused);
+    sheets.SetText(0, sheets.Text(1));
+    request.list_file = "  ";
+    EXPECT_EQ(Run(), RunOutcome::kRefused);
+    EXPECT_EQ(port.messages, (std::vector<std::string>{"Open File Name Error", "Open File Name Error",
+                                                       "Save Path Name Error"}));
+    EXPECT_TRUE(port.statuses.empty());
+    EXPECT_TRUE(execute_states.empty());
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, false}));
+}
+
+TEST_F(ConversionRun, ConvertedRowsAreUncheckedAndAnotherSystemIsMarked) {
+    std::filesystem::create_directories(out);
+    AddDescriptionRow("09LD171", 9);
+    AddDescriptionRow("09LD172", 10);
+    AddDescriptionRow("09LD173", 9);
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(sheets.Text(1).substr(0, ToCp932("座標系エラー：").size()), ToCp932("座標系エラー："));
+    EXPECT_EQ(port.messages, std::vector<std::string>{ToCp932("変換が終了しました")});
+    EXPECT_EQ(execute_states, (std::vector<bool>{false, true}));
+    EXPECT_EQ(state.coordinate_system.number, 9);
+    EXPECT_TRUE(FakeExtraction::commands.empty());
+    EXPECT_EQ(ReadBytes(out / "run.lis"),
+              sheets.Text(0) + "\r\n" + sheets.Text(1) + "\r\n" + sheets.Text(2) + "\r\n");
+    ASSERT_GE(port.statuses.size(), 2u);
+    EXPECT_EQ(port.statuses[0], ToCp932((folder / "data/13101/09LD171/09LD171.TXT").native() + "処理中"));
+    EXPECT_EQ(port.statuses.back(), ToCp932("処理終了"));
+}
+
+TEST_F(ConversionRun, AnUnreadableDescriptionIsReportedStaysCheckedAndTheRunGoesOn) {
+    std::filesystem::create_directories(out);
+    AddDescriptionRow("09LD171", 9);
+    AddMissingRow("09LD172");
+    AddDescriptionRow("09LD173", 9);
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, true, false}));
+    ASSERT_EQ(port.messages.size(), 2u);
+    EXPECT_NE(port.messages[0].find(ToCp932((folder / "gone/09LD172.TXT").native())), std::string::npos);
+    EXPECT_EQ(port.messages[1], ToCp932("変換が終了しました"));
+    EXPECT_EQ(execute_states, (std::vector<bool>{false, true}));
+}
+
+TEST_F(ConversionRun, ADuplicateSheetIsSkippedAndStaysCheckedAndUnchanged) {
+    std::filesystem::create_directories(out);
+    AddDescriptionRow("09LD171", 9);
+    AddDescriptionRow("09LD171", 10);  // would be refused if it were converted
+    const std::string second = sheets.Text(1);
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(sheets.Text(1), second);
+}
+
+TEST_F(ConversionRun, ArchivedSheetsAreExtractedIntoTheOutputFolderAndRemovedAfterwards) {
+    std::filesystem::create_directories(out);
+    AddArchiveRow("13101.LZH", "09LD171");
+    AddArchiveRow("13101.lzh", "09LD172");
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    ASSERT_EQ(FakeExtraction::commands.size(), 2u);
+    EXPECT_EQ(FakeExtraction::commands[0],
+              " e -x1 " + (folder / "13101.LZH").native() + " " + out.native() + "/ 09LD171/*.* -p2 -y1");
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, false}));
+    EXPECT_FALSE(std::filesystem::exists(out / "09LD171"));
+    EXPECT_FALSE(std::filesystem::exists(out / "09LD172"));
+    EXPECT_EQ(port.statuses[0], ToCp932((out / "09LD171/09LD171.TXT").native() + "処理中"));
+}
+
+TEST_F(ConversionRun, AFailedExtractionStopsTheLoopButTheListAndStatisticsAreStillWritten) {
+    std::filesystem::create_directories(out);
+    AddDescriptionRow("09LD171", 9);
+    AddArchiveRow("13101.LZH", "09LD172");
+    AddArchiveRow("BROKEN.LZH", "09LD173");
+    AddDescriptionRow("09LD174", 9);
+    EXPECT_EQ(Run(), RunOutcome::kInterrupted);
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, false, true, true}));
+    EXPECT_FALSE(std::filesystem::exists(out / "09LD173"));
+    EXPECT_EQ(port.messages, std::vector<std::string>{ToCp932("変換が中断しました")});
+    EXPECT_FALSE(ReadBytes(out / "run.lis").empty());
+    EXPECT_EQ(ReadIniInteger(request.settings_file, ToCp932("図形"), "sXYmax", 0), 10000);
+    EXPECT_EQ(execute_states, (std::vector<bool>{false, true}));
+}
+
+TEST_F(ConversionRun, TheListScrollsEveryThirtyProcessedRowsKeepingTenAbove) {
+    std::filesystem::create_directories(out);
+    for (int i = 0; i < 60; ++i) AddDescriptionRow("S" + std::to_string(100 + i), 9);
+    std::vector<std::size_t> tops;
+    sheets.Subscribe([&](const SheetListChange& c) {
+        if (c.kind == SheetListChange::Kind::kScrollTo) tops.push_back(c.first);
+    });
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_EQ(tops, (std::vector<std::size_t>{19, 49}));
+}
+
+TEST_F(ConversionRun, EachRunStartsWithNoLayerFileMadeAndItsOwnCoordinateSystem) {
+    std::filesystem::create_directories(out);
+    state.files_made[4].polygon_made = true;
+    state.coordinate_system.number = 10;
+    AddDescriptionRow("09LD171", 9);
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_FALSE(state.files_made[4].AnyMade());
+    EXPECT_EQ(Checks(), (std::vector<bool>{false}));
+    EXPECT_EQ(sheets.Text(0).find(ToCp932("座標系エラー：")), std::string::npos);
+}
+
+TEST_F(ConversionRun, AnUnwritableListFileIsSkippedSilently) {
+    AddDescriptionRow("09LD171", 9);
+    request.list_file = (folder / "no/such/folder/run.lis").native();
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_EQ(port.messages, std::vector<std::string>{ToCp932("変換が終了しました")});
+}
+
+}  // namespace
+}  // namespace gridora
