@@ -166,6 +166,8 @@ int32_t cast_scan_line(ScanContext& ctx, int32_t y) {
             ArcRecord& a = ctx.t.arcs[c[0].arc];
             join_outside(ctx.labels, a.face1);
             join_outside(ctx.labels, a.face2);
+            // A lone proper crossing is the first and the last one: the outside met it.
+            if (c[0].kind == kProper) ctx.outside_met_proper = true;
         }
         return 0;
     }

@@ -112,10 +112,11 @@ struct Labelled {
     std::vector<PolygonView> polygons;
 };
 
-Labelled label(const std::vector<Seg>& segs, bool rescan) {
+Labelled label(const std::vector<Seg>& segs, bool rescan, bool through_minilines = false) {
     start_with_minilines(segs);
     Labelled out;
     int32_t n = 0;
+    if (through_minilines) rw_create_miniline(&n);
     out.status = ringweld::create_arcline(ringweld::session(), 1, ringweld::LabellingOptions{rescan}, &n);
     out.arcs = read_arcs();
     out.polygon_status = rw_create_polygon(&n);
@@ -177,6 +178,28 @@ TEST(FaceLabels, AnOutsideThatNoScanLineJoinsIsNoLongerAFace) {
     for (const PolygonView& p : mended.polygons) EXPECT_EQ(total_area({p}), 1.0);
 }
 
+TEST(FaceLabels, AnotherPiecesOutsideStaysAFaceOnceOneScanLineMetTheOutside) {
+    // Pinned as it stands: the square on the right meets the outside with proper crossings,
+    // so no rescan is cast for the outside of the two unit squares, which stays a face.
+    std::vector<Seg> segs = {{0, 0, 1, 0}, {1, 0, 2, 0}, {0, 1, 1, 1}, {1, 1, 2, 1},
+                             {0, 0, 0, 1}, {1, 0, 1, 1}, {2, 0, 2, 1}};
+    append(segs, rect(5, 0, 15, 10));
+    const Labelled mended = label(segs, true);
+    EXPECT_EQ(mended.polygons.size(), 4u);
+    EXPECT_EQ(total_area(mended.polygons), 100.0);  // 100 + 1 + 1, and -2 for the outside face
+}
+
+TEST(FaceLabels, APieceInsideAFaceWhoseScanLinesMeetOnlyVerticesKeepsASurroundingFaceOfItsOwn) {
+    // The same limit inside a bounded face: the frame's scan line meets the outside, the two
+    // unit squares' scan line only vertices, so their surroundings never join the frame's face.
+    std::vector<Seg> segs = {{5, 5, 6, 5}, {6, 5, 7, 5}, {5, 6, 6, 6}, {6, 6, 7, 6},
+                             {5, 5, 5, 6}, {6, 5, 6, 6}, {7, 5, 7, 6}};
+    append(segs, rect(0, 0, 20, 20));
+    const Labelled mended = label(segs, true);
+    EXPECT_EQ(mended.polygons.size(), 4u);
+    EXPECT_EQ(total_area(mended.polygons), 400.0);  // 400 + 1 + 1 - 2
+}
+
 TEST(FaceLabels, ALaterLoopLabelledByAnEarlierRescanCastsNone) {
     // Two unit squares side by side at one height: the rescan for the first labels both.
     std::vector<Seg> segs = rect(0, 0, 1, 1);
@@ -209,6 +232,16 @@ TEST(FaceLabels, InputsThePlainPassLabelsCorrectlyAreLeftUnchangedByTheRescans) 
         EXPECT_EQ(plain.polygons, mended.polygons) << describe(segs);
         EXPECT_EQ(plain.polygon_status, 0);
     }
+    // A bridge from a frame to a line, a line through the frame: the bridge's lone proper
+    // crossing meets the outside, so no rescan is cast and the faces keep their numbers.
+    const std::vector<Seg> bridged = {{4, 1, 9, 1}, {9, 1, 9, 2}, {9, 2, 4, 2}, {4, 2, 4, 1},
+                                      {5, 0, 5, 8}, {2, 2, 2, 7}, {4, 5, 6, 5}};
+    const Labelled plain = label(bridged, false, true);
+    const Labelled mended = label(bridged, true, true);
+    EXPECT_EQ(plain.arcs, mended.arcs);
+    EXPECT_EQ(plain.polygons, mended.polygons);
+    ASSERT_EQ(plain.polygons.size(), 2u);
+    EXPECT_EQ(plain.polygons[0].minx, 5);
 }
 
 TEST(FaceLabels, ADanglingArcAtAJunctionTakesTheFaceItLiesIn) {
