@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# The main job on the bundled sample data. Called by `make demo` after the build.
+# The main job on the bundled sample data. Called by `make demo` after the build: converts
+# the sample's sheet archives with gridora-cli into a fresh output folder.
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
-if [ -x "$build/bin/gridora-cli" ] && [ -d data/sample ]; then
+if [ -x "$build/bin/gridora-cli" ] && compgen -G "data/sample/*.LZH" >/dev/null; then
   out=out/sample
   rm -rf "$out" && mkdir -p "$out"
   "$build/bin/gridora-cli" -o "$out/sample.lis" data/sample/*.LZH
-  echo "output written to $(pwd)/$out"
+  echo
+  echo "output written to $(pwd)/$out:"
+  echo "  $(ls "$out"/*.shp | wc -l) Shapefiles, the list file sample.lis and the side files of the run"
+  echo "  run statistics in $(cd "$build/bin" && pwd)/gridora.Ini (or \$XDG_CONFIG_HOME/gridora/)"
 else
   "$build/bin/ringweld-demo" data/engine/demo_segments.txt
 fi
