@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <tuple>
 
@@ -228,6 +229,40 @@ TEST_F(PolygonAssembly, AFigureEightBoundaryContinuesRingZeroThroughItsTouchPoin
     ASSERT_EQ(rw_first_pol1dat(&f, &x, &y), 0);
     EXPECT_EQ(std::vector<int32_t>({f, x, y}), std::vector<int32_t>({face.face, 10, 0}));
     EXPECT_EQ(rw_next_pol1dat(&f, &x, &y), -1);
+}
+
+TEST_F(PolygonAssembly, TheAngleChoiceTakesMoreThan1001EndsAtOneNode) {
+    // 600 triangular holes fan out from (0,0) on the frame's bottom side: the frame's face
+    // has 1202 ends there. A spur at the corner (-2R,0) makes that corner a junction, so the
+    // walk starts there and arrives at (0,0) from the frame's top.
+    constexpr int32_t R = 100000;
+    constexpr int k = 600;
+    std::vector<Seg> segs = {{-2 * R - 5, 0, -2 * R, 0}, {-2 * R, 0, 0, 0}, {0, 0, 2 * R, 0},
+                             {2 * R, 0, 2 * R, 2 * R}, {2 * R, 2 * R, -2 * R, 2 * R}, {-2 * R, 2 * R, -2 * R, 0}};
+    double holes = 0;
+    for (int i = 0; i < k; ++i) {
+        const double a = 3.14159265358979 * (i + 0.25) / k;
+        const double b = a + 0.5 * 3.14159265358979 / k;
+        const XY p{int32_t(std::lround(R * std::cos(a))), int32_t(std::lround(R * std::sin(a)))};
+        const XY q{int32_t(std::lround(R * std::cos(b))), int32_t(std::lround(R * std::sin(b)))};
+        append(segs, {{0, 0, p.x, p.y}, {p.x, p.y, q.x, q.y}, {q.x, q.y, 0, 0}});
+        holes += 0.5 * std::fabs(double(p.x) * q.y - double(q.x) * p.y);
+    }
+    start_with_minilines(segs, 1000);
+    int32_t n = 0;
+    ASSERT_EQ(rw_create_arcline(&n), 0);
+    ASSERT_EQ(rw_create_polygon(&n), 0);
+    EXPECT_EQ(n, k + 1);
+    const std::vector<PolygonView> polys = read_polygons();
+    const PolygonView& frame = *std::find_if(polys.begin(), polys.end(), [](const PolygonView& p) { return p.maxy == 2 * R; });
+    EXPECT_EQ(engine_area(xy_of(frame.points)), 8.0 * R * R - holes);
+    int32_t face = 0, x = 0, y = 0;
+    int touches = 0;
+    for (int32_t st = rw_first_pol1dat(&face, &x, &y); st == 0; st = rw_next_pol1dat(&face, &x, &y)) {
+        ++touches;
+        EXPECT_EQ(std::vector<int32_t>({face, x, y}), std::vector<int32_t>({frame.face, 0, 0}));
+    }
+    EXPECT_EQ(touches, 1);
 }
 
 TEST_F(PolygonAssembly, ADanglingArcInsideAFaceLeavesTheFaceWhole) {
