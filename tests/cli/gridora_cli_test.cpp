@@ -1,0 +1,310 @@
+// gridora-cli end to end: the committed sample as descriptions, as the committed
+// compressed archives and as stored archives made here, converted by the real program.
+#include <gtest/gtest.h>
+#include <shapefil.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "input/data_file.h"
+#include "platform/cp932.h"
+#include "platform/ini_file.h"
+#include "platform/lha_writer_helpers.h"
+#include "scratch_folder.h"
+
+namespace gridora {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::LhaDamage;
+using testing::LhaMember;
+using testing::LhaWriteOptions;
+using testing::ReadBytes;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+const fs::path kSample = fs::path(GRIDORA_SOURCE_DIR) / "data/sample";
+const std::vector<std::string> kSheets13101 = {"09LD172", "09LD174", "09LD181", "09LD183"};
+const std::vector<std::string> kSheets13102 = {"09LD182", "09LD184"};
+const std::vector<std::string> kLayers = {"zuyo", "si_tyo", "tyome", "gaiku", "zyouti", "mizu",
+                                          "tatemono", "road", "road_nod", "tetudou", "eki", "sankaku"};
+
+fs::path SampleDescription(const std::string& code, const std::string& sheet) {
+    return kSample / code / sheet / (sheet + ".TXT");
+}
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+struct CliResult {
+    int exit_code = -1;
+    std::string out;  // UTF-8
+    std::string err;
+};
+
+class GridoraCli : public ::testing::Test {
+protected:
+    CliResult Run(const std::vector<std::string>& arguments) {
+        std::string command = Quote(GRIDORA_CLI);
+        for (const std::string& a : arguments) command += " " + Quote(a);
+        command += " >" + Quote(folder / "stdout") + " 2>" + Quote(folder / "stderr");
+        const int status = std::system(command.c_str());
+        CliResult result;
+        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = ReadBytes(folder / "stdout");
+        result.err = ReadBytes(folder / "stderr");
+        return result;
+    }
+
+    // Converts `sources` into `out` with the scratch settings file.
+    CliResult Convert(const fs::path& out, const std::vector<fs::path>& sources) {
+        std::vector<std::string> arguments = {"-o", (out / "run.lis").native(), "--settings", settings.native()};
+        for (const fs::path& s : sources) arguments.push_back(s.native());
+        return Run(arguments);
+    }
+
+    // A stored archive of the sample sheets of `code`, members in sorted order. With a
+    // `damaged_sheet`, the data of that sheet's third member fails its CRC.
+    fs::path PackSample(const std::string& code, const fs::path& archive, LhaWriteOptions options = {},
+                        char separator = '/', const std::string& damaged_sheet = "") {
+        std::vector<LhaMember> members;
+        for (const auto& entry : fs::recursive_directory_iterator(kSample / code)) {
+            if (!entry.is_regular_file()) continue;
+            std::string name = entry.path().lexically_relative(kSample / code).native();
+            std::replace(name.begin(), name.end(), '/', separator);
+            members.push_back({name, ReadBytes(entry.path())});
+        }
+        std::sort(members.begin(), members.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+        if (!damaged_sheet.empty()) {
+            const auto first = std::find_if(members.begin(), members.end(),
+                                            [&](const LhaMember& m) { return m.path.starts_with(damaged_sheet); });
+            options.damage = LhaDamage::kDataCrc;
+            options.damaged_member = static_cast<std::size_t>(first - members.begin()) + 2;
+        }
+        testing::WriteLhaArchive(archive, members, options);
+        return archive;
+    }
+
+    std::vector<fs::path> SampleDescriptions() const {
+        std::vector<fs::path> paths;
+        for (const auto& sheet : kSheets13101) paths.push_back(SampleDescription("13101", sheet));
+        for (const auto& sheet : kSheets13102) paths.push_back(SampleDescription("13102", sheet));
+        return paths;
+    }
+
+    ScratchFolder folder;
+    fs::path settings = folder / "gridora.Ini";
+};
+
+// Every output file but the list file, by name.
+std::map<std::string, std::string> OutputFiles(const fs::path& out) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(out))
+        if (entry.is_regular_file() && entry.path().extension() != ".lis")
+            files[entry.path().filename()] = ReadBytes(entry.path());
+    return files;
+}
+
+std::vector<fs::path> Folders(const fs::path& out) {
+    std::vector<fs::path> folders;
+    for (const auto& entry : fs::directory_iterator(out))
+        if (entry.is_directory()) folders.push_back(entry.path());
+    return folders;
+}
+
+// The record count of every Shapefile in `out`, checking that its shapes and its table
+// are in step.
+std::map<std::string, int> RecordCounts(const fs::path& out) {
+    std::map<std::string, int> counts;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        if (entry.path().extension() != ".shp") continue;
+        const fs::path base = entry.path().parent_path() / entry.path().stem();
+        SHPHandle shapes = SHPOpen(base.c_str(), "rb");
+        DBFHandle table = DBFOpen(base.c_str(), "rb");
+        EXPECT_TRUE(shapes != nullptr && table != nullptr) << base;
+        if (shapes == nullptr || table == nullptr) continue;
+        int shape_count = 0;
+        SHPGetInfo(shapes, &shape_count, nullptr, nullptr, nullptr);
+        EXPECT_EQ(shape_count, DBFGetRecordCount(table)) << base;
+        counts[entry.path().stem()] = shape_count;
+        SHPClose(shapes);
+        DBFClose(table);
+    }
+    return counts;
+}
+
+// Line 7 of a description, as the list file repeats it.
+std::string FrameLine(const fs::path& description) {
+    std::string text = ReadBytes(description);
+    LineReader reader(text);
+    std::string_view line;
+    while (reader.Next(line) && reader.LineNumber() < 7) {
+    }
+    return std::string(line);
+}
+
+std::string Row(const std::string& code, const std::string& name, const std::string& sheet, const fs::path& source,
+                const std::string& description_line) {
+    return code + "," + ToCp932(name) + "," + sheet + "," + ToCp932(source.native()) + "," + description_line;
+}
+
+TEST_F(GridoraCli, ConvertsDescriptionsWithProgressLinesAndWritesTheListFileExactly) {
+    const fs::path out = folder / "out";
+    const std::vector<fs::path> sources = SampleDescriptions();
+    const CliResult result = Convert(out, sources);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.err, "変換が終了しました\n");
+    EXPECT_NE(result.out.find("[1/6] " + sources[0].native() + "処理中\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("[6/6] " + sources[5].native() + "処理中\n"), std::string::npos);
+    EXPECT_NE(result.out.find("シームレス処理実行中\n処理終了\n"), std::string::npos);
+
+    std::string expected_list;
+    for (const fs::path& source : sources) {
+        const std::string code = source.parent_path().parent_path().filename();
+        const std::string sheet = source.stem();
+        expected_list += Row(code, code == "13101" ? "千代田区" : "中央区", sheet, source, FrameLine(source)) + "\r\n";
+    }
+    EXPECT_EQ(ReadBytes(out / "run.lis"), expected_list);
+
+    const std::map<std::string, int> counts = RecordCounts(out);
+    for (const std::string& layer : kLayers) {
+        ASSERT_TRUE(counts.count(layer)) << layer;
+        EXPECT_GT(counts.at(layer), 0) << layer;
+    }
+    EXPECT_EQ(counts.at("zuyo"), 6);
+    EXPECT_TRUE(Folders(out).empty());
+}
+
+TEST_F(GridoraCli, TheCommittedCompressedArchivesGiveTheSameOutputAsTheirDescriptions) {
+    ASSERT_EQ(Convert(folder / "txt", SampleDescriptions()).exit_code, 0);
+    const CliResult result = Convert(folder / "lzh", {kSample / "13101.LZH", kSample / "13102.LZH"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find("[1/6] " + (folder / "lzh/09LD172/09LD172.TXT").native() + "処理中\n"),
+              std::string::npos)
+        << result.out;
+
+    EXPECT_EQ(OutputFiles(folder / "lzh"), OutputFiles(folder / "txt"));
+    EXPECT_TRUE(Folders(folder / "lzh").empty());  // every extracted sheet removed again
+    std::string expected_list;
+    for (const auto& sheet : kSheets13101) expected_list += Row("13101", "千代田区", sheet, kSample / "13101.LZH", "") + "\r\n";
+    for (const auto& sheet : kSheets13102) expected_list += Row("13102", "中央区", sheet, kSample / "13102.LZH", "") + "\r\n";
+    EXPECT_EQ(ReadBytes(folder / "lzh/run.lis"), expected_list);
+}
+
+TEST_F(GridoraCli, StoredArchivesOfEitherHeaderLevelAndSeparatorConvertAlike) {
+    ASSERT_EQ(Convert(folder / "txt", SampleDescriptions()).exit_code, 0);
+    LhaWriteOptions level2;
+    level2.header_level = 2;
+    const fs::path a = PackSample("13101", folder / "13101.LZH", level2);
+    const fs::path b = PackSample("13102", folder / "13102.lzh", {}, '\\');
+    const CliResult result = Convert(folder / "lzh", {a, b});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(OutputFiles(folder / "lzh"), OutputFiles(folder / "txt"));
+    EXPECT_TRUE(Folders(folder / "lzh").empty());
+}
+
+TEST_F(GridoraCli, RecordsTheRunStatisticsInTheSettingsFile) {
+    WriteBytes(settings, ToCp932("[フォルダー]\r\n出力=/somewhere/run.lis\r\n[図形]\r\nsXYmax=20000\r\n"));
+    ASSERT_EQ(Convert(folder / "txt", SampleDescriptions()).exit_code, 0);
+    IniFile ini(settings);
+    const std::string shapes = ToCp932("図形");
+    EXPECT_EQ(ini.ReadString(ToCp932("フォルダー"), ToCp932("出力"), ""), "/somewhere/run.lis");
+    EXPECT_EQ(ini.ReadInteger(shapes, "sXYmax", 0), 20000);  // never lowered
+    EXPECT_EQ(ini.ReadInteger(shapes, "sArcIDmax", 0), 4000);
+    EXPECT_EQ(ini.ReadInteger(shapes, "sPgnIDmax", 0), 2000);
+    EXPECT_EQ(ini.ReadInteger(shapes, "sArcmax", 0), 1000);
+    EXPECT_EQ(ini.ReadInteger(shapes, "sPntIDmax", 0), 4000);
+    EXPECT_GT(ini.ReadInteger(shapes, "sXYnummax", 0), 4);
+    // Station points carry a name; control points eleven values.
+    EXPECT_GT(ini.ReadInteger(ToCp932("フィールド数"), "8", 0), 0);
+    EXPECT_EQ(ini.ReadInteger(ToCp932("フィールド数"), "9", 0), 11);
+    EXPECT_GT(ini.ReadInteger(ToCp932("フィールド長"), "8_1", 0), 0);
+
+    // The same run again changes nothing.
+    const std::string before = ReadBytes(settings);
+    ASSERT_EQ(Convert(folder / "again", SampleDescriptions()).exit_code, 0);
+    EXPECT_EQ(ReadBytes(settings), before);
+}
+
+TEST_F(GridoraCli, ASheetOfAnotherCoordinateSystemIsMarkedAndLeavesNoOutput) {
+    // 09LD181 again, moved to system 10.
+    const fs::path moved = folder / "data/13101/09LD181";
+    fs::create_directories(moved.parent_path());
+    fs::copy(kSample / "13101/09LD181", moved, fs::copy_options::recursive);
+    std::string description = ReadBytes(moved / "09LD181.TXT");
+    const std::string frame = FrameLine(moved / "09LD181.TXT");
+    description.replace(description.find(frame), 1, "10");
+    WriteBytes(moved / "09LD181.TXT", description);
+
+    const CliResult result = Convert(folder / "out", {SampleDescription("13101", "09LD172"), moved / "09LD181.TXT"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    const std::string list = ReadBytes(folder / "out/run.lis");
+    const std::string second_row = list.substr(list.find("\r\n") + 2);
+    EXPECT_EQ(second_row, ToCp932("座標系エラー：") +
+                              Row("13101", "千代田区", "09LD181", moved / "09LD181.TXT", "10" + frame.substr(1)) + "\r\n");
+    EXPECT_EQ(RecordCounts(folder / "out").at("zuyo"), 1);
+}
+
+TEST_F(GridoraCli, ASheetListedTwiceIsConvertedOnce) {
+    const fs::path sheet = SampleDescription("13101", "09LD172");
+    const CliResult result = Convert(folder / "out", {sheet, sheet, SampleDescription("13101", "09LD174")});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find("[1/3] "), std::string::npos);
+    EXPECT_EQ(result.out.find("[2/3] "), std::string::npos);
+    EXPECT_NE(result.out.find("[3/3] "), std::string::npos);
+    EXPECT_EQ(RecordCounts(folder / "out").at("zuyo"), 2);
+    const std::string row = Row("13101", "千代田区", "09LD172", sheet, FrameLine(sheet)) + "\r\n";
+    EXPECT_EQ(ReadBytes(folder / "out/run.lis").substr(0, 2 * row.size()), row + row);
+}
+
+TEST_F(GridoraCli, AnArchiveThatFailsToExtractInterruptsTheRunButTheListAndStatisticsAreWritten) {
+    // Rows: 09LD172; 09LD182 and 09LD184 from the good archive; 09LD172 (a duplicate),
+    // 09LD174 (damaged), 09LD181 and 09LD183 from the bad one; 09LD183.
+    const fs::path good = PackSample("13102", folder / "13102.LZH");
+    const fs::path bad = PackSample("13101", folder / "13101.LZH", {}, '/', "09LD174");
+    const CliResult result = Convert(folder / "out", {SampleDescription("13101", "09LD172"), good, bad,
+                                                      SampleDescription("13101", "09LD183")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.err, "変換が中断しました\n");
+    EXPECT_NE(result.out.find("[3/8] "), std::string::npos);
+    EXPECT_EQ(result.out.find("[5/8] "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("処理終了\n"), std::string::npos);
+
+    const std::string list = ReadBytes(folder / "out/run.lis");
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 8);
+    EXPECT_EQ(IniFile(settings).ReadInteger(ToCp932("図形"), "sArcIDmax", 0), 4000);
+    EXPECT_EQ(RecordCounts(folder / "out").at("zuyo"), 3);
+    EXPECT_TRUE(Folders(folder / "out").empty());
+}
+
+TEST_F(GridoraCli, RefusesToStartWithoutSourcesOrListFileAndOnBadArguments) {
+    CliResult result = Run({"-o", (folder / "out/run.lis").native(), "--settings", settings.native()});
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.err, "Open File Name Error\n");
+    result = Run({"--settings", settings.native(), SampleDescription("13101", "09LD172").native()});
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.err, "Save Path Name Error\n");
+    EXPECT_FALSE(fs::exists(settings));
+
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--frobnicate"}, {"-o"}, {"-o", "x.lis", (folder / "missing.TXT").native()},
+          {"-o", "x.lis", (kSample / "README.md").native()}}) {
+        result = Run(wrong);
+        EXPECT_EQ(result.exit_code, 2);
+        EXPECT_NE(result.err.find("Usage: gridora-cli"), std::string::npos);
+    }
+    result = Run({"--help"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_NE(result.out.find("Usage: gridora-cli -o RUN.lis"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gridora
