@@ -60,8 +60,10 @@ enum {
 // end with "/" or "\" and is created when missing. A pattern without a folder matches the
 // member's last name part at any depth; "SHEET/*.*" takes every member
 // below the folder SHEET at any depth; "*" and "?" are wildcards, "*.*" matches every name;
-// names compare without regard to ASCII case. Files are overwritten. Paths containing
-// blanks may be quoted with double quotes. Nothing is written when any member of the
+// names compare without regard to ASCII case. Files are overwritten. Paths may contain
+// blanks: unquoted, the archive is the shortest run of words that names an existing file
+// and DEST the shortest run after it that ends with a separator; double quotes group a
+// word explicitly. Nothing is written when any member of the
 // archive is unsafe or any header is damaged. `window` is ignored. A short report (one line
 // per member written, or the reason of a failure) is copied to `output`, cut to
 // `output_size` - 1 bytes and NUL-terminated; `output` may be NULL when `output_size` is 0.

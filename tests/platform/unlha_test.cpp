@@ -276,5 +276,46 @@ TEST_F(UnlhaTest, ReportFitsTheCallersBuffer) {
     EXPECT_NE(report_.find("09LD171/DK/DK.ATR"), std::string::npos) << report_;
 }
 
+TEST_F(UnlhaTest, ListsAndExtractsEverySheetOfTheCompressedSampleArchives) {
+    fs::path samples = fs::path(GRIDORA_SOURCE_DIR) / "data/sample";
+    std::vector<fs::path> archives;
+    if (fs::is_directory(samples))
+        for (const auto& entry : fs::directory_iterator(samples))
+            if (entry.path().extension() == ".LZH") archives.push_back(entry.path());
+    if (archives.empty()) GTEST_SKIP() << "no sample archives in " << samples;
+
+    const ArchiveEntryPoints& lib = library_.entry_points();
+    for (const fs::path& archive : archives) {
+        SCOPED_TRACE(archive.string());
+        std::vector<std::string> descriptions = List(archive);
+        ASSERT_FALSE(descriptions.empty());
+        for (const std::string& description : descriptions) {
+            const std::string sheet = description.substr(0, 7);
+            fs::path out = root_ / "out";
+            fs::remove_all(out);
+            ASSERT_EQ(ExtractSheet(archive, out, sheet), 0) << report_;
+            // Every member below the sheet folder arrives whole (its CRC was checked on the way).
+            UnlhaArchive handle = lib.UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+            UnlhaEntryInfo info;
+            std::size_t members = 0;
+            for (int r = lib.UnlhaFindFirst(handle, (sheet + "/*.*").c_str(), &info); r == 0;
+                 r = lib.UnlhaFindNext(handle, &info)) {
+                if (info.attribute[0] == 'd') continue;
+                ++members;
+                EXPECT_EQ(fs::file_size(out / info.file_name), info.original_size) << info.file_name;
+            }
+            lib.UnlhaCloseArchive(handle);
+            EXPECT_EQ(FilesBelow(out).size(), members);
+            EXPECT_TRUE(fs::exists(out / description));
+            // The same sheet lies unpacked beside the archive: the bytes must agree.
+            fs::path unpacked = samples / archive.stem() / sheet;
+            if (fs::is_directory(unpacked)) {
+                for (const std::string& file : FilesBelow(out))
+                    EXPECT_EQ(ReadFile(out / file), ReadFile(unpacked.parent_path() / file)) << file;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace gridora
