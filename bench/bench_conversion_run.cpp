@@ -1,0 +1,173 @@
+// The conversion run on 100 generated sheets of normal density, packed one archive per
+// municipality as published (50 sheets each): listing, extraction, conversion, removal of
+// the extracted sheets, list file and statistics. A second benchmark times the extraction
+// and removal alone. The sheets are made once by sheetgen and packed as -lh5- archives by
+// jlha (Debian jlha-utils, which needs Java and is not installed by the project's set-up
+// script), and kept in $TMPDIR/gridora-bench-run/ for later runs.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_run.h"
+#include "convert/extracted_sheets.h"
+#include "input/archive_binding.h"
+#include "input/municipality_table.h"
+#include "input/sheet_intake.h"
+#include "platform/cp932.h"
+#include "platform/program_files.h"
+
+namespace gridora {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kGrid = "09LD172:10x10";
+const std::vector<std::string> kCodes = {"13101", "13102"};
+
+class SilentPort : public MessagePort {
+public:
+    void ShowMessage(std::string_view) override { ++messages; }
+    void SetStatus(std::string_view) override {}
+    int messages = 0;
+};
+
+// Packs the sheet folders below `sheets` into `archive` with jlha, members in sorted order
+// as the published archives have them.
+bool PackArchive(const fs::path& sheets, const fs::path& archive) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(sheets))
+        if (entry.is_regular_file()) names.push_back(entry.path().lexically_relative(sheets).native());
+    std::sort(names.begin(), names.end());
+    std::string command = "cd '" + sheets.native() + "' && jlha a '" + archive.native() + "'";
+    for (const std::string& name : names) command += " '" + name + "'";
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0 && fs::exists(archive);
+}
+
+struct Workspace {
+    fs::path folder;
+    std::vector<fs::path> archives;
+    std::string error;
+
+    Workspace() {
+        const char* tmp = std::getenv("TMPDIR");
+        folder = fs::path(tmp && *tmp ? tmp : "/tmp") / "gridora-bench-run";
+        for (const std::string& code : kCodes) archives.push_back(folder / "archives" / (code + ".LZH"));
+        if (std::all_of(archives.begin(), archives.end(), [](const fs::path& a) { return fs::exists(a); })) return;
+        if (std::system("command -v jlha >/dev/null 2>&1") != 0) {
+            error = "jlha (Debian jlha-utils) is needed once to pack the benchmark's archives";
+            return;
+        }
+
+        const fs::path sheetgen = ProgramFolder().parent_path() / "bin/sheetgen";
+        const fs::path sheets = folder / "sheets";
+        fs::remove_all(folder);
+        const std::string command = "'" + sheetgen.native() + "' -q -o '" + sheets.native() +
+                                    "' --density normal --grid " + kGrid +
+                                    " --city 13101:千代田区 --city 13102:中央区";
+        if (std::system(command.c_str()) != 0) {
+            error = "sheetgen failed: " + command;
+            return;
+        }
+        fs::create_directories(folder / "archives");
+        for (std::size_t i = 0; i < kCodes.size(); ++i)
+            if (!PackArchive(sheets / kCodes[i], archives[i])) error = "packing failed: " + archives[i].native();
+        fs::remove_all(sheets);
+    }
+};
+
+const Workspace& TheWorkspace() {
+    static const Workspace workspace;
+    return workspace;
+}
+
+// Extraction time, gathered around the library's Unlha.
+UnlhaFunction* real_unlha = nullptr;
+double extraction_seconds = 0.0;
+
+int TimedUnlha(void* window, const char* command, char* report, std::uint32_t size) {
+    const auto start = std::chrono::steady_clock::now();
+    const int result = real_unlha(window, command, report, size);
+    extraction_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+void ListSheets(const Workspace& workspace, const ArchiveEntryPoints& archives, SheetList& sheets) {
+    const MunicipalityTable municipalities({"Chiyoda,13101", "Chuo,13102"});
+    for (const fs::path& archive : workspace.archives) AddSheetSource(sheets, municipalities, archives, archive);
+}
+
+void BM_ConversionRun100Sheets(benchmark::State& state) {
+    const Workspace& workspace = TheWorkspace();
+    if (!workspace.error.empty()) return state.SkipWithError(workspace.error.c_str());
+    SilentPort port;
+    ArchiveLibraryUse library(&port, (ProgramFolder().parent_path() / "bin" / UNLHA32_LIBRARY_FILE).native());
+    if (!library.loaded()) return state.SkipWithError("libunlha32.so not found beside the programs");
+    ArchiveEntryPoints archives = library.entry_points();
+    real_unlha = archives.Unlha;
+    archives.Unlha = &TimedUnlha;
+
+    const fs::path out = workspace.folder / "out";
+    double extraction_total = 0.0;
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(out);
+        fs::create_directories(out);
+        extraction_seconds = 0.0;
+        state.ResumeTiming();
+
+        SheetList sheets;
+        ListSheets(workspace, archives, sheets);
+        RunRequest request;
+        request.list_file = (out / "run.lis").native();
+        request.settings_file = workspace.folder / "gridora.Ini";
+        request.error_file = workspace.folder / "gridora.Err";
+        ConversionRunState run;
+        if (RunConversion(sheets, request, run, archives, port) != RunOutcome::kCompleted)
+            state.SkipWithError("the run did not complete");
+        extraction_total += extraction_seconds;
+        rows = sheets.size();
+    }
+    state.counters["sheets"] = static_cast<double>(rows);
+    state.counters["extraction_s"] = benchmark::Counter(extraction_total, benchmark::Counter::kAvgIterations);
+    state.counters["messages"] = port.messages;
+    fs::remove_all(out);
+}
+BENCHMARK(BM_ConversionRun100Sheets)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+void BM_ExtractAndRemove100Sheets(benchmark::State& state) {
+    const Workspace& workspace = TheWorkspace();
+    if (!workspace.error.empty()) return state.SkipWithError(workspace.error.c_str());
+    SilentPort port;
+    ArchiveLibraryUse library(&port, (ProgramFolder().parent_path() / "bin" / UNLHA32_LIBRARY_FILE).native());
+    if (!library.loaded()) return state.SkipWithError("libunlha32.so not found beside the programs");
+    const ArchiveEntryPoints& archives = library.entry_points();
+    SheetList sheets;
+    ListSheets(workspace, archives, sheets);
+
+    const fs::path out = workspace.folder / "extracted";
+    fs::create_directories(out);
+    for (auto _ : state) {
+        for (std::size_t row = 0; row < sheets.size(); ++row) {
+            const SheetRowFields fields = SplitSheetRow(sheets.Text(row));
+            const fs::path source(Cp932ToUtf8(fields.source_path));
+            const std::string command = SheetExtractionCommand(source, out, fields.sheet_name);
+            char report[6001];
+            if (archives.Unlha(nullptr, command.c_str(), report, 6000) != 0) state.SkipWithError("extraction failed");
+            RemoveExtractedSheet(out, fields.sheet_name);
+        }
+    }
+    state.counters["sheets"] = static_cast<double>(sheets.size());
+    fs::remove_all(out);
+}
+BENCHMARK(BM_ExtractAndRemove100Sheets)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+}  // namespace gridora
+
+BENCHMARK_MAIN();
