@@ -1,6 +1,7 @@
 #include "planar_theme.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <set>
@@ -224,7 +225,7 @@ ThemeSheet BuildPolygonTheme(const Rect& frame, const std::vector<WorldPolygon>&
 
     // Pieces of each layer's features, traced along the arcs that separate a feature
     // from anything else.
-    std::vector<std::vector<int>> piece_of_half(out.arcs.size(), std::vector<int>(2, -1));
+    std::vector<std::array<int, 2>> piece_of_half(out.arcs.size(), {-1, -1});
     for (std::size_t layer_index = 0; layer_index < layers.size(); ++layer_index) {
         const ThemeLayer& layer = layers[layer_index];
         auto owner = [&](int label) { return label == 0 ? -1 : layer.feature_of_primary[label - 1]; };

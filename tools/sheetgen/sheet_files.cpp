@@ -47,8 +47,9 @@ public:
 
     std::string Xy(Point p) const { return Metres(p.n - frame_.n0) + "," + Metres(p.e - frame_.e0); }
 
-    // The "FH" line: sheet name, file name, five counts, then the frame; with
-    // `all_corners` also the upper-left and lower-right corners.
+    // The "FH" line: sheet name, file name, five integers (the counts of records and of
+    // lines after the header, three zeros), then the frame's lower-left and upper-right
+    // corners; with `all_corners` also its upper-left and lower-right corners.
     std::string Header(const std::string& base, std::size_t records, std::size_t lines, bool all_corners) const {
         std::vector<std::string> f{"FH", sheet_.Name(), base, std::to_string(records), std::to_string(lines), "0",
                                    "0", "0", Corner(frame_.n0), Corner(frame_.e0), Corner(frame_.n1),

@@ -245,43 +245,43 @@ void World::AddTowns(const Rect& area, WorldExtract& out) const {
     }
 }
 
+WorldPoint World::ControlPoint(int64_t i, int64_t j, Point at) const {
+    bool triangulation = Unit(kControlKind, i, j) < 0.4;
+    double north_m = static_cast<double>(at.n) / 100, east_m = static_cast<double>(at.e) / 100;
+    // Latitude and longitude near enough for the labels, and the third-order mesh code of
+    // the 1 km square they fall in.
+    const auto& origin = kSystemOrigins[static_cast<std::size_t>(coordinate_system_ - 1)];
+    double lat = origin[0] + north_m / 110950.0;
+    double lon = origin[1] + east_m / (111320.0 * std::cos(lat * M_PI / 180));
+    double lat15 = lat * 1.5, lon100 = lon - 100;
+    int p = static_cast<int>(std::floor(lat15)), u = static_cast<int>(std::floor(lon100));
+    double lat_rest = (lat15 - p) * 8, lon_rest = (lon100 - u) * 8;
+    int q = static_cast<int>(std::floor(lat_rest)), v = static_cast<int>(std::floor(lon_rest));
+    int r = static_cast<int>(std::floor((lat_rest - q) * 10)), w = static_cast<int>(std::floor((lon_rest - v) * 10));
+    char mesh[32], serial[8];
+    std::snprintf(mesh, sizeof mesh, "%02d%02d%d%d%d%d", p, u, q, v, r, w);
+    std::snprintf(serial, sizeof serial, "%02d", static_cast<int>(1 + Hash(kControlKind, j, i) % 90));
+    std::string place = PlaceName(Hash(kPlace, i, j));
+    return {triangulation ? code::kTriangulationPoint : code::kTraversePoint,
+            {mesh, std::string(triangulation ? "TR4" : "TR9") + mesh + serial,
+             triangulation ? place : place + serial, std::string("NI-54-25-") + std::string(mesh).substr(4, 2),
+             Decimal(lat, 6), Decimal(lon, 6), triangulation ? "四等三角点" : "街区多角点",
+             kRomanSystems[static_cast<std::size_t>(coordinate_system_ - 1)], Decimal(north_m, 3), Decimal(east_m, 3),
+             Decimal(2 + 38 * Unit(kElevation, i, j), 2)},
+            at};
+}
+
 void World::AddCells(const Rect& area, WorldExtract& out) const {
     CellRange cells = CellsAround(area, 2);
-    const Density& density = settings_.density;
     for (int64_t i = cells.i0; i <= cells.i1; ++i) {
         if (IsRiverCellRow(i)) continue;
         for (int64_t j = cells.j0; j <= cells.j1; ++j) {
             // Control points stand at street corners, just off the crossing's centre.
-            if (Unit(kControl, i, j) < density.control_point_rate) {
-                Point at = Node(i, j);
-                at = OffSheetLines(Point{at.e + 230, at.n + 170});
-                if (area.Contains(at)) {
-                    bool triangulation = Unit(kControlKind, i, j) < 0.4;
-                    double north_m = static_cast<double>(at.n) / 100, east_m = static_cast<double>(at.e) / 100;
-                    const auto& origin = kSystemOrigins[static_cast<std::size_t>(coordinate_system_ - 1)];
-                    double lat = origin[0] + north_m / 110950.0;
-                    double lon = origin[1] + east_m / (111320.0 * std::cos(lat * M_PI / 180));
-                    double lat15 = lat * 1.5, lon100 = lon - 100;
-                    int p = static_cast<int>(std::floor(lat15)), u = static_cast<int>(std::floor(lon100));
-                    double lat_rest = (lat15 - p) * 8, lon_rest = (lon100 - u) * 8;
-                    int q = static_cast<int>(std::floor(lat_rest)), v = static_cast<int>(std::floor(lon_rest));
-                    int r = static_cast<int>(std::floor((lat_rest - q) * 10));
-                    int w = static_cast<int>(std::floor((lon_rest - v) * 10));
-                    char mesh[32];
-                    std::snprintf(mesh, sizeof mesh, "%02d%02d%d%d%d%d", p, u, q, v, r, w);
-                    std::string place = PlaceName(Hash(kPlace, i, j));
-                    std::string number = std::to_string(1 + Hash(kControlKind, j, i) % 90);
-                    out.control_points.push_back(
-                        {triangulation ? code::kTriangulationPoint : code::kTraversePoint,
-                         {mesh, std::string(triangulation ? "TR4" : "TR9") + mesh + "0" + number.substr(0, 1),
-                          triangulation ? place : place + number, std::string("NI-54-25-") + std::string(mesh).substr(4, 2),
-                          Decimal(lat, 6), Decimal(lon, 6), triangulation ? "四等三角点" : "街区多角点",
-                          kRomanSystems[static_cast<std::size_t>(coordinate_system_ - 1)], Decimal(north_m, 3),
-                          Decimal(east_m, 3), Decimal(2 + 38 * Unit(kElevation, i, j), 2)},
-                         at});
-                }
+            if (Unit(kControl, i, j) < settings_.density.control_point_rate) {
+                Point corner = Node(i, j);
+                Point at = OffSheetLines(Point{corner.e + 230, corner.n + 170});
+                if (area.Contains(at)) out.control_points.push_back(ControlPoint(i, j, at));
             }
-
             Ring quad{Node(i, j), Node(i + 1, j), Node(i + 1, j + 1), Node(i, j + 1)};
             Ring block = OffSheetLines(
                 InsetRing(quad, {ColumnHalfWidth(j), RowHalfWidth(i + 1), ColumnHalfWidth(j + 1), RowHalfWidth(i)}));
@@ -290,63 +290,66 @@ void World::AddCells(const Rect& area, WorldExtract& out) const {
             int64_t number = (i - town.first_row) * town.columns + (j - town.first_column) + 1;
             out.blocks.push_back({code::kBlock, {town.city_code, town.town_code, town.town_name, std::to_string(number)},
                                   block, {}, -1});
+            AddBlockContents(i, j, block, out);
+        }
+    }
+}
 
-            auto building = [&](const char* code, std::vector<std::string> values, Ring ring,
-                                std::vector<Ring> holes = {}) {
-                out.buildings.push_back({code, std::move(values), std::move(ring), std::move(holes), -1});
-            };
-            std::string place = PlaceName(Hash(kPlace, i, j));
-            double kind = Unit(kCellKind, i, j);
-            if (kind < 0.025) {
-                // A park around a pond, the pond sometimes with an island.
-                Ring pond = Octagon(block, 0.5, 0.5, 0.22, 0.25);
-                std::vector<Ring> islands;
-                if (Unit(kIsland, i, j) < 0.5) islands.push_back(Reversed(Octagon(block, 0.5, 0.5, 0.06, 0.07)));
-                out.grounds.push_back({code::kPark, {place + "公園"}, block, {Reversed(pond)}, -1});
-                out.waters.push_back({code::kPond, {place + "池"}, pond, islands, -1});
-            } else if (kind < 0.05) {
-                out.grounds.push_back({code::kSchoolGround, {place + "小学校"}, block, {}, -1});
-                building(code::kPublicBuilding, {kSchoolCode, place + "小学校"}, SubQuad(block, 0.12, 0.55, 0.2, 0.85),
-                         {Reversed(SubQuad(block, 0.26, 0.41, 0.4, 0.65))});
-                building(code::kSturdyBuilding, {}, SubQuad(block, 0.66, 0.9, 0.6, 0.86));
-            } else if (kind < 0.065) {
-                out.grounds.push_back({code::kShrineGround, {place + "神社"}, block, {}, -1});
-                building(code::kBuilding, {}, SubQuad(block, 0.44, 0.6, 0.55, 0.76));
-            } else if (Unit(kCourtyard, i, j) < 0.025) {
-                building(code::kSturdyBuilding, {}, SubQuad(block, 0.1, 0.9, 0.12, 0.88),
-                         {Reversed(SubQuad(block, 0.38, 0.62, 0.36, 0.64))});
-            } else {
-                const int lots = density.lots_per_row;
-                for (int side = 0; side < 2; ++side) {
-                    double va = side == 0 ? 0.06 : 0.56, vb = side == 0 ? 0.44 : 0.94;
-                    int64_t key = j * 16 + side * 8;
-                    auto u_at = [&](int k) { return 0.05 + 0.9 * k / lots; };
-                    if (lots >= 2 && Unit(kTerrace, i, key) < 0.18) {
-                        // Attached houses: neighbours share their dividing wall vertex for vertex.
-                        std::vector<Point> low, high;
-                        for (int k = 0; k <= lots; ++k) {
-                            low.push_back(OffSheetLines(QuadPoint(block, u_at(k), va)));
-                            high.push_back(OffSheetLines(QuadPoint(block, u_at(k), vb)));
-                        }
-                        for (int k = 0; k < lots; ++k)
-                            building(code::kBuilding, {}, Ring{low[k], high[k], high[k + 1], low[k + 1]});
-                        continue;
-                    }
-                    for (int k = 0; k < lots; ++k) {
-                        if (Unit(kLot, i, key + k) >= density.build_probability) continue;
-                        double u0 = u_at(k) + 0.015 + 0.04 * Unit(kLotShape, i, key + k);
-                        double u1 = u_at(k + 1) - 0.015 - 0.04 * Unit(kLotShape, key + k, i);
-                        double v0 = va + 0.05 * Unit(kLotShape, i + 7, key + k);
-                        double v1 = vb - 0.05 * Unit(kLotShape, key + k, i + 7);
-                        Ring ring = SubQuad(block, u0, u1, v0, v1);
-                        if (side == 0 && k == 0 && Unit(kPublic, i, j) < 0.06) {
-                            const PublicBuilding& pb = kPublicBuildings[Hash(kPublic, j, i) % kPublicBuildings.size()];
-                            building(code::kPublicBuilding, {pb.code, place + pb.kind}, std::move(ring));
-                        } else {
-                            building(Unit(kLotKind, i, key + k) < 0.25 ? code::kSturdyBuilding : code::kBuilding, {},
-                                     std::move(ring));
-                        }
-                    }
+void World::AddBlockContents(int64_t i, int64_t j, const Ring& block, WorldExtract& out) const {
+    auto building = [&](const char* code, std::vector<std::string> values, Ring ring, std::vector<Ring> holes = {}) {
+        out.buildings.push_back({code, std::move(values), std::move(ring), std::move(holes), -1});
+    };
+    std::string place = PlaceName(Hash(kPlace, i, j));
+    double kind = Unit(kCellKind, i, j);
+    if (kind < 0.025) {
+        // A park around a pond, the pond sometimes with an island.
+        Ring pond = Octagon(block, 0.5, 0.5, 0.22, 0.25);
+        std::vector<Ring> islands;
+        if (Unit(kIsland, i, j) < 0.5) islands.push_back(Reversed(Octagon(block, 0.5, 0.5, 0.06, 0.07)));
+        out.grounds.push_back({code::kPark, {place + "公園"}, block, {Reversed(pond)}, -1});
+        out.waters.push_back({code::kPond, {place + "池"}, pond, islands, -1});
+    } else if (kind < 0.05) {
+        out.grounds.push_back({code::kSchoolGround, {place + "小学校"}, block, {}, -1});
+        building(code::kPublicBuilding, {kSchoolCode, place + "小学校"}, SubQuad(block, 0.12, 0.55, 0.2, 0.85),
+                 {Reversed(SubQuad(block, 0.26, 0.41, 0.4, 0.65))});
+        building(code::kSturdyBuilding, {}, SubQuad(block, 0.66, 0.9, 0.6, 0.86));
+    } else if (kind < 0.065) {
+        out.grounds.push_back({code::kShrineGround, {place + "神社"}, block, {}, -1});
+        building(code::kBuilding, {}, SubQuad(block, 0.44, 0.6, 0.55, 0.76));
+    } else if (Unit(kCourtyard, i, j) < 0.025) {
+        building(code::kSturdyBuilding, {}, SubQuad(block, 0.1, 0.9, 0.12, 0.88),
+                 {Reversed(SubQuad(block, 0.38, 0.62, 0.36, 0.64))});
+    } else {
+        // Two rows of lots, one along the south side and one along the north side.
+        const Density& density = settings_.density;
+        const int lots = density.lots_per_row;
+        auto u_at = [&](int k) { return 0.05 + 0.9 * k / lots; };
+        for (int side = 0; side < 2; ++side) {
+            double va = side == 0 ? 0.06 : 0.56, vb = side == 0 ? 0.44 : 0.94;
+            int64_t key = j * 16 + side * 8;
+            if (lots >= 2 && Unit(kTerrace, i, key) < 0.18) {
+                // Attached houses: neighbours share their dividing wall vertex for vertex.
+                std::vector<Point> low, high;
+                for (int k = 0; k <= lots; ++k) {
+                    low.push_back(OffSheetLines(QuadPoint(block, u_at(k), va)));
+                    high.push_back(OffSheetLines(QuadPoint(block, u_at(k), vb)));
+                }
+                for (int k = 0; k < lots; ++k) building(code::kBuilding, {}, Ring{low[k], high[k], high[k + 1], low[k + 1]});
+                continue;
+            }
+            for (int k = 0; k < lots; ++k) {
+                if (Unit(kLot, i, key + k) >= density.build_probability) continue;
+                double u0 = u_at(k) + 0.015 + 0.04 * Unit(kLotShape, i, key + k);
+                double u1 = u_at(k + 1) - 0.015 - 0.04 * Unit(kLotShape, key + k, i);
+                double v0 = va + 0.05 * Unit(kLotShape, i + 7, key + k);
+                double v1 = vb - 0.05 * Unit(kLotShape, key + k, i + 7);
+                Ring ring = SubQuad(block, u0, u1, v0, v1);
+                if (side == 0 && k == 0 && Unit(kPublic, i, j) < 0.06) {
+                    const PublicBuilding& pb = kPublicBuildings[Hash(kPublic, j, i) % kPublicBuildings.size()];
+                    building(code::kPublicBuilding, {pb.code, place + pb.kind}, std::move(ring));
+                } else {
+                    building(Unit(kLotKind, i, key + k) < 0.25 ? code::kSturdyBuilding : code::kBuilding, {},
+                             std::move(ring));
                 }
             }
         }

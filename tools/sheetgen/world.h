@@ -119,6 +119,9 @@ private:
 
     void AddTowns(const Rect& area, WorldExtract& out) const;
     void AddCells(const Rect& area, WorldExtract& out) const;
+    // Grounds, ponds and buildings of the block of cell (i, j).
+    void AddBlockContents(int64_t i, int64_t j, const Ring& block, WorldExtract& out) const;
+    WorldPoint ControlPoint(int64_t i, int64_t j, Point at) const;
     void AddRivers(const Rect& area, WorldExtract& out) const;
     void AddRoads(const Rect& area, WorldExtract& out) const;
     void AddRailways(const Rect& area, WorldExtract& out) const;
