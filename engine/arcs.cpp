@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "heap_sort.h"
+#include "keyed_sort.h"
 #include "miniline.h"
 
 namespace ringweld {
@@ -45,6 +45,8 @@ namespace {
 bool same_position(const EndPoint& a, const EndPoint& b) { return a.x == b.x && a.y == b.y; }
 
 void build_edges(const WorkTable<LineRecord>& lines, ArcTables& t) {
+    t.edges.rows().reserve(static_cast<std::size_t>(lines.count()));
+    t.endpoints.rows().reserve(2 * static_cast<std::size_t>(lines.count()));
     for (int32_t i = 0; i < lines.count(); ++i) {
         const LineRecord& m = lines[i];
         if (i > 0 && same_geometry(m, lines[i - 1])) continue;
@@ -155,11 +157,12 @@ int32_t trace_arc(ArcTables& t, int32_t s, int32_t k, std::vector<ArcPoint>& pts
 }  // namespace
 
 int32_t assemble_arcs(WorkTable<LineRecord>& lines, ArcTables& t) {
-    sort_lines(lines.rows());
-    build_edges(lines, t);
-    heap_sort(t.endpoints.data(), t.endpoints.count(), [](const EndPoint& a, const EndPoint& b) {
-        return a.y != b.y ? a.y < b.y : a.x < b.x;
+    sort_unless_ties_show(lines.rows(), line_before, [](const LineRecord& a, const LineRecord& b) {
+        return same_geometry(a, b) && a.key == b.key && a.ent == b.ent && a.lin == b.lin;
     });
+    build_edges(lines, t);
+    // By y, then x; end-points at one position stay in heap-sort order.
+    heap_sort_by_key(t.endpoints.rows(), [](const EndPoint& e) { return pair_key(e.y, e.x); });
     number_nodes(t);
 
     t.arcs.append(ArcRecord{-10, -10, 0, 0, 0, 0, 0, 0});

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "heap_sort.h"
+#include "keyed_sort.h"
 
 namespace ringweld {
 
@@ -120,6 +120,7 @@ struct ScanContext {
     FaceLabels& labels;
     SegmentIndex index;
     std::vector<Crossing> crossings;
+    std::vector<Crossing> scratch;
     bool outside_met_proper = false;  // some scan joined the outside through a proper crossing
 };
 
@@ -172,7 +173,7 @@ int32_t cast_scan_line(ScanContext& ctx, int32_t y) {
         return 0;
     }
     if (c.size() < 2) return 0;
-    settle_crossings(c);
+    settle_crossings(c, ctx.scratch);
     label_gaps(ctx);
     return 0;
 }
@@ -305,15 +306,47 @@ bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossin
     });
 }
 
+namespace {
+
+bool by_x(const Crossing& a, const Crossing& b) { return a.x < b.x; }
+
+// Crossings at one x keep the heap sort's order only where it shows: in a pair that passes
+// through a vertex, the second survives. When every such pair has one arc and one down bit,
+// either survivor labels the same sides, and any sort by x gives the heap sort's outcome.
+bool tie_order_shows(const std::vector<Crossing>& sorted) {
+    for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
+        const Crossing& a = sorted[i];
+        const Crossing& b = sorted[i + 1];
+        if (a.x != b.x) continue;
+        const bool pair = (i == 0 || sorted[i - 1].x != a.x) && (i + 2 == sorted.size() || sorted[i + 2].x != a.x);
+        const uint8_t ends = (a.flags | b.flags) & (kCrossAtUpper | kCrossAtLower);
+        const bool through = ends == (kCrossAtUpper | kCrossAtLower) && (a.flags & ends) != ends && (b.flags & ends) != ends;
+        if (pair && through && (a.arc != b.arc || (a.flags & kDownBit) != (b.flags & kDownBit))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void settle_crossings(std::vector<Crossing>& c) {
-    heap_sort(c.data(), c.size(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
-    std::vector<Crossing> kept;
-    kept.reserve(c.size());
+    std::vector<Crossing> scratch;
+    settle_crossings(c, scratch);
+}
+
+void settle_crossings(std::vector<Crossing>& c, std::vector<Crossing>& scratch) {
+    scratch.assign(c.begin(), c.end());
+    std::sort(c.begin(), c.end(), by_x);
+    if (tie_order_shows(c)) {
+        c.swap(scratch);
+        heap_sort(c.data(), c.size(), by_x);
+    }
+    // Compacts in place: a run never writes more crossings than it reads.
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < c.size();) {
         std::size_t j = i + 1;
         while (j < c.size() && c[j].x == c[i].x) ++j;
         if (j - i == 1) {
-            kept.push_back(c[i]);
+            c[kept++] = c[i];
         } else if (j - i == 2) {
             Crossing a = c[i];
             Crossing b = c[i + 1];
@@ -321,22 +354,22 @@ void settle_crossings(std::vector<Crossing>& c) {
             const uint8_t fa = a.flags & (kCrossAtUpper | kCrossAtLower);
             const uint8_t fb = b.flags & (kCrossAtUpper | kCrossAtLower);
             if (fa == 0 || fb == 0) {
-                kept.push_back(a);
-                kept.push_back(b);
+                c[kept++] = a;
+                c[kept++] = b;
             } else if (fa != fb) {
                 // The scan line passes through the vertex: one crossing remains.
                 b.kind = kThroughVertex;
-                kept.push_back(b);
+                c[kept++] = b;
             }  // else it only touches the vertex from one side: neither counts.
         } else {
             for (std::size_t k = i; k < j; ++k) {
-                kept.push_back(c[k]);
-                kept.back().kind = kAtSegmentEnd;
+                c[kept] = c[k];
+                c[kept++].kind = kAtSegmentEnd;
             }
         }
         i = j;
     }
-    c.swap(kept);
+    c.resize(kept);
 }
 
 bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out) {
@@ -390,14 +423,12 @@ int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& optio
             if (m.state == kMidpointClosedLoop) loops.push_back(m);
     }
 
-    heap_sort(t.segments.data(), t.segments.count(), [](const ArcSegment& a, const ArcSegment& b) {
-        return a.ylow != b.ylow ? a.ylow < b.ylow : a.yhigh < b.yhigh;
-    });
+    heap_sort_by_key(t.segments.rows(), [](const ArcSegment& s) { return pair_key(s.ylow, s.yhigh); });
     std::sort(t.midpoints.begin(), t.midpoints.end(),
               [](const Midpoint& a, const Midpoint& b) { return a.mid_y < b.mid_y; });
 
     FaceLabels labels(polsize);
-    ScanContext ctx{t, labels, SegmentIndex(t.segments), {}, false};
+    ScanContext ctx{t, labels, SegmentIndex(t.segments), {}, {}, false};
 
     bool scanned = false;
     int32_t last_y = 0;

@@ -116,6 +116,7 @@ bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossin
 // Sorts by x and resolves runs of crossings at one x (removing pairs that touch the scan
 // line and keeping one of a pair that passes through a vertex).
 void settle_crossings(std::vector<Crossing>& crossings);
+void settle_crossings(std::vector<Crossing>& crossings, std::vector<Crossing>& scratch);
 
 // The crossings of a scan line infinitesimally above y: ylow <= y < yhigh, all proper,
 // sorted by x, then by inverse slope, then by arc. Returns false when there are too many.
