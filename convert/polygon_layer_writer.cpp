@@ -38,6 +38,33 @@ ReferenceRange ReferencesOf(const PgnRecord& polygon, const PgnArcRefs& refs) {
     return {polygon.first_ref, polygon.last_ref};
 }
 
+// Walks a polygon's arcs into its ring. Where the arcs have come back to the ring's first
+// point and more arcs follow (a hole listed after its outline), the next ring of the shape
+// starts there, so that every ring written is closed; otherwise the vertices are exactly
+// the points visited, each point equal to the one before it left out.
+class RingWalk {
+public:
+    void Append(StagedShapefile& file, const ArcPoints& points, const ArcRecord& arc, bool forwards,
+                const SheetHeader& header) {
+        if (arc.first_point < 1 || arc.last_point < arc.first_point || arc.last_point > points.Count()) return;
+        if (closed_) {
+            file.StartPart();
+            trail_ = PointTrail{};
+            ring_vertices_ = 0;
+            closed_ = false;
+        }
+        if (ring_vertices_ == 0) first_ = points.At(forwards ? arc.first_point : arc.last_point);
+        ring_vertices_ += AppendArcVertices(file, points, arc, forwards, header, trail_);
+        closed_ = ring_vertices_ >= 4 && trail_.last.x == first_.x && trail_.last.y == first_.y;
+    }
+
+private:
+    PointTrail trail_;
+    ArcPoint first_;
+    int ring_vertices_ = 0;
+    bool closed_ = false;
+};
+
 }  // namespace
 
 void WritePolygonLayer(WriterContext& context, int layer, const std::filesystem::path& sheet_folder,
@@ -78,7 +105,7 @@ void WritePolygonLayer(WriterContext& context, int layer, const std::filesystem:
             }
             const ReferenceRange refs = ReferencesOf(*polygon, arrays.pgn_arc_refs);
             bool is_complete = true;
-            PointTrail trail;
+            RingWalk ring;
             for (int32_t i = refs.first; i <= refs.last; ++i) {
                 const int32_t reference = arrays.pgn_arc_refs.At(i);
                 ArcRecord* arc = FindArc(arrays, ArcIdOf(reference));
@@ -91,7 +118,7 @@ void WritePolygonLayer(WriterContext& context, int layer, const std::filesystem:
                     arc->right_polygon = feature.id;
                 else
                     arc->left_polygon = feature.id;
-                AppendArcVertices(all, arrays.arc_points, *arc, reference > 0, header, trail);
+                ring.Append(all, arrays.arc_points, *arc, reference > 0, header);
             }
             context.statistics.RaiseVertexCount(all.VertexCount(record));
 

@@ -31,7 +31,7 @@ StagedShapefile::StagedShapefile(std::filesystem::path base, int shape_type, std
       field_count_(static_cast<int>(LayerFields(schema_).size())) {}
 
 int StagedShapefile::AddRecord() {
-    records_.push_back(Record{values_.size(), x_.size()});
+    records_.push_back(Record{values_.size(), x_.size(), part_starts_.size()});
     return RecordCount() - 1;
 }
 
@@ -51,6 +51,11 @@ void StagedShapefile::AddVertex(double x, double y) {
     y_.push_back(y);
 }
 
+void StagedShapefile::StartPart() {
+    if (records_.empty()) return;
+    part_starts_.push_back(x_.size());
+}
+
 void StagedShapefile::CopyRecord(const StagedShapefile& source, int record) {
     if (records_.empty()) return;
     const Record& from = source.records_.at(static_cast<std::size_t>(record));
@@ -58,6 +63,9 @@ void StagedShapefile::CopyRecord(const StagedShapefile& source, int record) {
         const Value& value = source.values_[v];
         if (value.field < field_count_) values_.push_back(value);
     }
+    const std::size_t first_vertex = x_.size();
+    for (std::size_t p = from.first_part; p < source.PartEnd(record); ++p)
+        part_starts_.push_back(first_vertex + (source.part_starts_[p] - from.first_vertex));
     for (std::size_t p = from.first_vertex; p < source.VertexEnd(record); ++p) AddVertex(source.x_[p], source.y_[p]);
 }
 
@@ -71,6 +79,17 @@ std::size_t StagedShapefile::VertexEnd(int record) const {
     return next < records_.size() ? records_[next].first_vertex : x_.size();
 }
 
+std::size_t StagedShapefile::PartEnd(int record) const {
+    const auto next = static_cast<std::size_t>(record) + 1;
+    return next < records_.size() ? records_[next].first_part : part_starts_.size();
+}
+
+int StagedShapefile::PartCount(int record) const {
+    const Record& r = records_.at(static_cast<std::size_t>(record));
+    if (VertexEnd(record) == r.first_vertex) return 0;
+    return 1 + static_cast<int>(PartEnd(record) - r.first_part);
+}
+
 int StagedShapefile::VertexCount(int record) const {
     return static_cast<int>(VertexEnd(record) - records_.at(static_cast<std::size_t>(record)).first_vertex);
 }
@@ -80,12 +99,22 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
     const int first = DBFGetRecordCount(table);
     for (int r = 0; r < RecordCount(); ++r) {
         buffers.Clear();
-        for (std::size_t p = records_[static_cast<std::size_t>(r)].first_vertex; p < VertexEnd(r); ++p)
+        const Record& staged = records_[static_cast<std::size_t>(r)];
+        std::size_t next_part = staged.first_part;
+        const std::size_t part_end = PartEnd(r);
+        // A shape of one ring needs no part arrays; one of several names every ring.
+        if (next_part != part_end) buffers.StartPart(SHPP_RING);
+        for (std::size_t p = staged.first_vertex; p < VertexEnd(r); ++p) {
+            if (next_part != part_end && part_starts_[next_part] == p) {
+                buffers.StartPart(SHPP_RING);
+                ++next_part;
+            }
             buffers.AddVertex(x_[p], y_[p]);
+        }
         ok = buffers.AppendTo(shapes, shape_type_) && ok;
 
         const int record = first + r;
-        const std::size_t begin = records_[static_cast<std::size_t>(r)].first_value;
+        const std::size_t begin = staged.first_value;
         const std::size_t end = ValueEnd(r);
         // A record comes into being with its first written field.
         if (begin == end) ok = DBFWriteNULLAttribute(table, record, 0) && ok;

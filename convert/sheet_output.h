@@ -38,6 +38,9 @@ public:
     // CP932 text; cut to the field's width when written.
     void SetText(int field, std::string_view cp932);
     void AddVertex(double x, double y);
+    // Starts another ring of the last record's polygon at its next vertex; the first ring
+    // starts by itself.
+    void StartPart();
     // Gives the last record the values and the shape of record `record` of `source`.
     void CopyRecord(const StagedShapefile& source, int record);
 
@@ -47,6 +50,7 @@ public:
     int RecordCount() const { return static_cast<int>(records_.size()); }
     int FieldCount() const { return field_count_; }
     int VertexCount(int record) const;
+    int PartCount(int record) const;
 
     // Appends the staged records to open files, each shape through `buffers`.
     bool AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers) const;
@@ -61,9 +65,11 @@ private:
     struct Record {
         std::size_t first_value;
         std::size_t first_vertex;
+        std::size_t first_part;  // in part_starts_
     };
     std::size_t ValueEnd(int record) const;
     std::size_t VertexEnd(int record) const;
+    std::size_t PartEnd(int record) const;
 
     std::filesystem::path base_;
     int shape_type_;
@@ -72,6 +78,7 @@ private:
     std::vector<Record> records_;
     std::vector<Value> values_;
     std::vector<double> x_, y_;
+    std::vector<std::size_t> part_starts_;  // vertex indexes where a second or later ring starts
 };
 
 // A text file beside a layer (zuyo.txt, _pgn.txt, _arc.txt): CP932 lines, CR LF ends.

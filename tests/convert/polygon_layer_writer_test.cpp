@@ -154,6 +154,32 @@ TEST(PolygonLayerWriter, BoundaryArcsCarryTheirSidesAndOnlyOpenSidesReachTheEngi
     EXPECT_EQ(lines, segments);
 }
 
+TEST(PolygonLayerWriter, AHoleListedAfterItsOutlineBecomesASecondClosedRing) {
+    ScratchFolder folder;
+    const auto sheet = folder / "sheet";
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,0,0,300,400,,,,,1", {"MIZU\\MIZU.ATR"}));
+    const std::string header = HeaderLine("09LD171", 0, 0, 300, 400);
+    WriteBytes(sheet / "MIZU/MIZU.ARC",
+               CrLfLines({header, "L5101,1,20,5", "0,0", "0,30", "30,30", "30,0", "0,0", "L5101,1,21,5", "10,10",
+                          "20,10", "20,20", "10,20", "10,10"}));
+    WriteBytes(sheet / "MIZU/MIZU.PGN", CrLfLines({header, "A5101,1,2,5,5", "20", "-21", "A5101,2,1,15,15", "21"}));
+    WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({header, "A5101,1,0", "A5101,2,0"}));
+    RunFixture fixture(folder / "out");
+    ASSERT_EQ(fixture.Convert(sheet / "09LD171.TXT"), SheetOutcome::Converted);
+
+    for (const char* name : {"mizu", "mizu_pgn"}) {
+        SCOPED_TRACE(name);
+        const auto layer = ReadLayer(fixture.output / name);
+        ASSERT_EQ(layer.shape_count, 2);
+        EXPECT_EQ(layer.part_starts[0], (std::vector<int>{0, 5}));
+        EXPECT_EQ(layer.vertices[0],
+                  (std::vector<Vertex>{{0, 0}, {30, 0}, {30, 30}, {0, 30}, {0, 0},
+                                       {10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}));
+        EXPECT_EQ(layer.part_starts[1], std::vector<int>{0});
+    }
+    EXPECT_EQ(fixture.run.statistics.largest_vertex_count, 10);
+}
+
 TEST(PolygonLayerWriter, EngineCoordinatesAreThousandthsRoundedHalfToEven) {
     EXPECT_EQ(EngineCoordinate(12.3456), 12346);
     EXPECT_EQ(EngineCoordinate(-7.0004), -7000);

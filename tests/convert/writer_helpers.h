@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +29,7 @@ std::string DescriptionText(std::string_view line7, std::initializer_list<std::s
 struct Vertex {
     double x, y;
     friend bool operator==(const Vertex&, const Vertex&) = default;
+    friend void PrintTo(const Vertex& v, std::ostream* os) { *os << "(" << v.x << ", " << v.y << ")"; }
 };
 
 // A converted layer as shapelib reads it back.
