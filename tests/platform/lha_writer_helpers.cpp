@@ -70,7 +70,8 @@ void PutExtended(std::string& h, char type, std::string_view data) {
 // Level 2: folder and file name in extended headers, folder parts separated by 0xFF.
 std::string Level2Header(const LhaMember& m, bool is_dir, std::uint16_t crc, const LhaWriteOptions& o) {
     std::string folder, file;
-    std::size_t cut = m.path.find_last_of("/\\");
+    // The folder ends at the last separator before a link's "|target".
+    std::size_t cut = m.path.find_last_of("/\\", m.path.find('|'));
     if (cut == std::string::npos) {
         file = m.path;
     } else {
@@ -95,8 +96,13 @@ std::string Level2Header(const LhaMember& m, bool is_dir, std::uint16_t crc, con
     struct Ext { char type; std::string data; };
     std::vector<Ext> exts;
     exts.push_back({0x00, std::string(2, '\0')});  // common header: CRC of the whole header
-    if (!is_dir) exts.push_back({0x01, file});
+    if (!file.empty()) exts.push_back({0x01, file});
     if (!folder.empty()) exts.push_back({0x02, folder});
+    if (m.path.find('|') != std::string::npos) {
+        std::string mode;
+        Put16(mode, 0120777);  // Unix permissions of a symbolic link
+        exts.push_back({0x50, mode});
+    }
     Put16(h, static_cast<std::uint32_t>(3 + exts[0].data.size()));
     std::size_t common_crc_at = h.size() + 1;
     for (std::size_t i = 0; i < exts.size(); ++i) {
@@ -133,12 +139,15 @@ std::string PackLhaArchive(const std::vector<LhaMember>& members, const LhaWrite
     for (std::size_t i = 0; i < members.size(); ++i) {
         const LhaMember& m = members[i];
         const bool damaged = i == options.damaged_member;
-        const bool is_dir = !m.path.empty() && IsSeparator(m.path.back());
+        const bool is_link = !m.link_target.empty();
+        const bool is_dir = is_link || (!m.path.empty() && IsSeparator(m.path.back()));
         std::uint16_t crc = LhaCrc16(m.bytes);
         if (damaged && options.damage == LhaDamage::kDataCrc) crc ^= 0x5A5A;
 
-        std::string header = options.header_level == 2 ? Level2Header(m, is_dir, crc, options)
-                                                        : LowLevelHeader(m, is_dir, crc, options);
+        LhaMember stored = m;
+        if (is_link) stored = {m.path + "|" + m.link_target, "", ""};
+        std::string header = options.header_level == 2 ? Level2Header(stored, is_dir, crc, options)
+                                                        : LowLevelHeader(stored, is_dir, crc, options);
         if (damaged && options.damage == LhaDamage::kHeaderChecksum) {
             if (options.header_level == 2)
                 header[0] = static_cast<char>(header[0] + 7);  // a total size that points into the data

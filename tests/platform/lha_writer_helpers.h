@@ -10,16 +10,24 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace gridora::testing {
 
 struct LhaMember {
+    LhaMember(std::string member_path, std::string member_bytes, std::string link = {})
+        : path(std::move(member_path)), bytes(std::move(member_bytes)), link_target(std::move(link)) {}
+
     // Path inside the archive. Level 0 and 1 store it as given (either separator);
     // level 2 splits it at its last "/" or "\" into folder and file name. A path that
     // ends with a separator becomes a folder entry (-lhd-).
     std::string path;
     std::string bytes;
+    // When set, the member is a Unix symbolic link to this target, stored as LHA tools
+    // store links: a -lhd- entry named "path|target" (level 2 adds the Unix permissions
+    // that mark it as a link).
+    std::string link_target;
 };
 
 enum class LhaDamage {
