@@ -415,6 +415,42 @@ TEST(SheetgenSample, RoadTiesAndNodesAgreeWithTheRoadArcs) {
     }
 }
 
+TEST(SheetgenSample, EveryAttributeRecordFindsItsFeatureAndEveryFeatureHasOneRecord) {
+    // Ids of the records of an attribute or geometry file with the given record letter.
+    auto ids = [](const fs::path& file, char letter, int id_field) {
+        std::multiset<int> out;
+        for (const std::string& line : ReadLines(file))
+            if (!line.empty() && line[0] == letter) out.insert(std::stoi(Split(line).at(static_cast<std::size_t>(id_field))));
+        return out;
+    };
+    auto absolute = [](std::multiset<int> signed_ids) {
+        std::multiset<int> out;
+        for (int id : signed_ids) out.insert(std::abs(id));
+        return out;
+    };
+    for (const Sheet& sheet : SampleSheets()) {
+        const fs::path& f = sheet.folder;
+        for (const char* layer : {"GYOUSEI/SI_TYO", "GYOUSEI/TYOME", "GAIKU/GAIKU", "OTHERS/ZYOUTI", "MIZU/MIZU",
+                                  "TATEMONO/TATEMONO"}) {
+            std::string base = layer;
+            EXPECT_EQ(ids(f / (base + ".ATR"), 'A', 1), ids(f / (base + ".PGN"), 'A', 1)) << sheet.name << " " << layer;
+        }
+        for (const char* layer : {"OTHERS/EKI", "KIJUNTEN/SANKAKU"}) {
+            std::string base = layer;
+            EXPECT_EQ(ids(f / (base + ".ATR"), 'P', 1), ids(f / (base + ".PNT"), 'P', 1)) << sheet.name << " " << layer;
+        }
+        // Road records cover every road arc once; railway records the railway arcs that
+        // follow the grounds' arcs in the shared arc file.
+        EXPECT_EQ(absolute(ids(f / "ROAD/ROAD.ATR", 'L', 1)), ids(f / "ROAD/ROADNTWK.ARC", 'L', 2)) << sheet.name;
+        std::multiset<int> rails;
+        for (const auto& [id, arc] : sheet.Arcs("OTHERS/OTHERS.ARC"))
+            if (id > 0 && arc.tag != 5) rails.insert(id);
+        std::multiset<int> railway_records = absolute(ids(f / "OTHERS/TETUDOU.ATR", 'L', 1));
+        for (int id : railway_records) EXPECT_TRUE(rails.count(id)) << sheet.name << " railway arc " << id;
+        EXPECT_FALSE(railway_records.empty()) << sheet.name;
+    }
+}
+
 TEST(Sheetgen, SheetNamesGiveTheirPlaceInTheGridAndTheirNeighbours) {
     ScratchFolder scratch;
     ASSERT_EQ(RunSheetgen({"-q", "-o", scratch.Path().string(), "--density", "sparse", "07MD623"}), 0);
