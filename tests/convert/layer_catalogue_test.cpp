@@ -70,13 +70,6 @@ TEST(LayerCatalogue, TitlesAreCp932) {
     EXPECT_EQ(LayerTitle(11), "");
 }
 
-TEST(LayerFilesMade, StartClear) {
-    LayerFilesMade made;
-    for (const LayerFiles& f : made) EXPECT_FALSE(f.AnyMade());
-    made[6].point_made = true;
-    EXPECT_TRUE(made[6].AnyMade());
-}
-
 TEST(DefineLayerFields, FrameTableHasItsOwnThirteenFields) {
     ScratchFolder dir;
     Table t(dir / "zuyo");

@@ -41,12 +41,5 @@ TEST(ReadSheetHeader, PartOfTheOptionalCornersIsAConversionError) {
     EXPECT_THROW(ReadSheetHeader("N,t,0,0,0,0,0,a,0,10,20", h, kAt), ConversionError);
 }
 
-TEST(ReadSheetHeader, StartsZeroedSoNoHeaderMeansOriginZero) {
-    SheetHeader h;
-    EXPECT_EQ(h.OriginX, 0.0);
-    EXPECT_EQ(h.OriginY, 0.0);
-    EXPECT_TRUE(h.sheet_name.empty());
-}
-
 }  // namespace
 }  // namespace gridora
