@@ -46,6 +46,8 @@ int32_t lowest_y(const ArcTables& t, const ArcRecord& a) {
 void append_sides(const ArcTables& t, int32_t n, int32_t direction, int32_t& pair, WorkTable<RingLink>& links) {
     const ArcRecord& a = t.arcs[n];
     if (a.face1 == a.face2 || (a.face1 <= 0 && a.face2 <= 0)) return;
+    // rw_putarc_arcline may have written any range; only arcs with points can be walked.
+    if (a.first < 0 || a.last >= t.points.count() || a.first >= a.last) return;
     const int32_t min_y = lowest_y(t, a);
     auto add = [&](int32_t face, int32_t node, int32_t arc, int32_t link, int32_t point) {
         links.append(RingLink{face, node, arc, link, link, link, point, min_y, 0});
@@ -319,7 +321,7 @@ int32_t walk_rings(ArcTables& arcs, int32_t direction, PolygonTables& p) {
 float branch_angle(const ArcTables& arcs, const RingLink& r) {
     const ArcRecord& a = arcs.arcs[std::abs(r.arc)];
     const ArcPoint& p = arcs.points[r.point];
-    const ArcPoint& q = arcs.points[r.point == a.first ? r.point + 1 : r.point - 1];
+    const ArcPoint& q = arcs.points[r.point == a.first ? r.point + 1 : r.point - 1];  // first < last
     const double dx = double(p.x) - double(q.x);
     const double dy = double(p.y) - double(q.y);
     double angle = 0;

@@ -320,6 +320,29 @@ TEST_F(PolygonAssembly, NoArcBetweenDifferentFacesIs91WithEmptyTables) {
     EXPECT_EQ(face, 7);
 }
 
+TEST_F(PolygonAssembly, TablesOfSizeOneGrowOneRecordAtATimeToTheSameResult) {
+    std::vector<Seg> segs = rect(0, 0, 30, 30);
+    append(segs, rect(10, 10, 20, 20));
+    assemble(segs);
+    const std::vector<PolygonView> sized = read_polygons();
+    start_with_minilines(segs, 1);
+    int32_t n = 0;
+    ASSERT_EQ(rw_create_arcline(&n), 0);
+    ASSERT_EQ(rw_create_polygon(&n), 0);
+    EXPECT_EQ(read_polygons(), sized);
+}
+
+TEST_F(PolygonAssembly, ArcsWhosePointRangeACallerOverwroteAreNotWalked) {
+    std::vector<Seg> segs = rect(0, 0, 30, 30);
+    append(segs, rect(10, 10, 20, 20));
+    assemble(segs);
+    rw_putarc_arcline(2, 1, 2, 0, 0, 0, 0, 3, 1000000);  // the hole's points now run off the table
+    int32_t n = 0;
+    EXPECT_EQ(rw_create_polygon(&n), 0);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(read_polygons()[0].points.size(), 5u);
+}
+
 TEST(PolygonReaders, IndicesOutsideTheTablesGiveMinusOneAndWriteNothing) {
     start_with_minilines(rect(0, 0, 4, 4));
     int32_t n = 0;
