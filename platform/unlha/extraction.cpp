@@ -34,11 +34,11 @@ fs::path DestinationFolder(std::string destination) {
     return fs::path(destination);
 }
 
-// A name beside `target` that no other extraction in this or another process uses.
+// A short name beside `target` (so that it fits wherever the target's name fits) that no
+// other extraction in this or another process uses.
 fs::path TemporaryName(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
-    std::string name = "." + target.filename().string() + ".unlha-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter.fetch_add(1));
+    std::string name = ".unlha-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
     return target.parent_path() / name;
 }
 
@@ -106,7 +106,7 @@ int Extract(const ExtractCommand& command, std::string& report) {
     const fs::path destination = DestinationFolder(command.destination);
     std::error_code ec;
     fs::create_directories(destination, ec);
-    if (ec || !fs::is_directory(destination)) {
+    if (ec || !fs::is_directory(destination, ec)) {
         report += "cannot create folder " + destination.string() + "\n";
         return UNLHA_ERROR_WRITE;
     }
@@ -128,7 +128,7 @@ int Extract(const ExtractCommand& command, std::string& report) {
         if (m->is_directory) {
             if (command.keep_folders) {
                 fs::create_directories(target, ec);
-                if (ec || !fs::is_directory(target)) {
+                if (ec || !fs::is_directory(target, ec)) {
                     report += "cannot create folder " + target.string() + "\n";
                     return UNLHA_ERROR_WRITE;
                 }

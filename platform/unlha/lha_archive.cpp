@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace unlha {
 namespace {
@@ -102,7 +103,8 @@ bool LhaArchive::Open(const std::filesystem::path& file) {
     Close();
     ended_ = damaged_ = write_failed_ = false;
     next_header_at_ = 0;
-    if (!std::filesystem::is_regular_file(file)) return false;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return false;
     file_ = std::fopen(file.c_str(), "rb");
     if (!file_) return false;
     stream_ = lha_input_stream_from_FILE(file_);
