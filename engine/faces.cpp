@@ -308,7 +308,9 @@ bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossin
 
 namespace {
 
-bool by_x(const Crossing& a, const Crossing& b) { return a.x < b.x; }
+struct ByX {
+    bool operator()(const Crossing& a, const Crossing& b) const { return a.x < b.x; }
+};
 
 // Crossings at one x keep the heap sort's order only where it shows: in a pair that passes
 // through a vertex, the second survives. When every such pair has one arc and one down bit,
@@ -335,10 +337,10 @@ void settle_crossings(std::vector<Crossing>& c) {
 
 void settle_crossings(std::vector<Crossing>& c, std::vector<Crossing>& scratch) {
     scratch.assign(c.begin(), c.end());
-    std::sort(c.begin(), c.end(), by_x);
+    std::sort(c.begin(), c.end(), ByX{});
     if (tie_order_shows(c)) {
         c.swap(scratch);
-        heap_sort(c.data(), c.size(), by_x);
+        heap_sort(c.data(), c.size(), ByX{});
     }
     // Compacts in place: a run never writes more crossings than it reads.
     std::size_t kept = 0;
