@@ -174,9 +174,9 @@ int DefineLayerFields(std::string_view layer_name, DBFHandle table) {
     return added;
 }
 
-DBFHandle CreateAttributeTable(const std::filesystem::path& base) {
+DBFHandle CreateAttributeTable(const std::filesystem::path& base, SAHooks* hooks) {
     std::string path = base.string() + ".dbf";
-    return DBFCreateEx(path.c_str(), "LDID/19");
+    return hooks ? DBFCreateLL(path.c_str(), "LDID/19", hooks) : DBFCreateEx(path.c_str(), "LDID/19");
 }
 
 bool WriteAttributeText(DBFHandle table, int record, int field, std::string_view cp932) {

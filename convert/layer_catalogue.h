@@ -75,8 +75,8 @@ std::vector<FieldSpec> LayerFields(std::string_view layer_name);
 int DefineLayerFields(std::string_view layer_name, DBFHandle table);
 
 // Creates (overwriting) the dBASE table base + ".dbf", marked as Japanese Shift-JIS
-// (language driver 19). nullptr when it cannot be created.
-DBFHandle CreateAttributeTable(const std::filesystem::path& base);
+// (language driver 19), through `hooks` when given. nullptr when it cannot be created.
+DBFHandle CreateAttributeTable(const std::filesystem::path& base, SAHooks* hooks = nullptr);
 
 // Writes a CP932 text into a character field, cut to the field's width on a character
 // boundary. Returns shapelib's result.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "convert/buffered_file_hooks.h"
 #include "convert/conversion_run_state.h"
 #include "convert/projection_files.h"
 #include "platform/cp932.h"
@@ -161,16 +162,17 @@ std::string PathText(const std::filesystem::path& base, const char* extension) {
 OpenShapefile OpenOrCreate(const StagedShapefile& staged, bool made, std::string_view projection_wkt) {
     OpenShapefile file;
     const std::filesystem::path& base = staged.Base();
+    SAHooks hooks = BufferedFileHooks();
     if (made) {
-        file.shapes.reset(SHPOpen(base.c_str(), "r+b"));
-        file.table.reset(DBFOpen(PathText(base, ".dbf").c_str(), "r+b"));
+        file.shapes.reset(SHPOpenLL(base.c_str(), "r+b", &hooks));
+        file.table.reset(DBFOpenLL(PathText(base, ".dbf").c_str(), "r+b", &hooks));
     }
     if (!file.shapes) {
-        file.shapes.reset(SHPCreate(base.c_str(), staged.ShapeType()));
+        file.shapes.reset(SHPCreateLL(base.c_str(), staged.ShapeType(), &hooks));
         if (file.shapes) WriteProjectionFile(base, projection_wkt);
     }
     if (!file.table) {
-        file.table.reset(CreateAttributeTable(base));
+        file.table.reset(CreateAttributeTable(base, &hooks));
         if (file.table) DefineLayerFields(staged.Schema(), file.table.get());
     }
     return file;

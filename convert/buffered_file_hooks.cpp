@@ -1,0 +1,198 @@
+#include "convert/buffered_file_hooks.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace gridora {
+
+namespace {
+
+// A file with a window of its bytes [start, start + valid) held in memory. The window is
+// authoritative for that range; `dirty` says it differs from the disk.
+class WindowedFile {
+public:
+    static constexpr std::size_t kWindow = 1 << 20;
+
+    WindowedFile(int fd, uint64_t size) : fd_(fd), size_(size) { window_.reserve(kWindow); }
+    ~WindowedFile() {
+        Flush();
+        ::close(fd_);
+    }
+
+    std::size_t Read(char* out, std::size_t bytes) {
+        if (Covers(position_, bytes)) {
+            std::memcpy(out, window_.data() + (position_ - start_), bytes);
+            return Advance(bytes);
+        }
+        if (!Flush()) return 0;
+        if (bytes > kWindow) return Advance(ReadDirect(out, bytes));
+        if (!Load(position_)) return 0;
+        const std::size_t available = std::min(bytes, window_.size());
+        std::memcpy(out, window_.data(), available);
+        return Advance(available);
+    }
+
+    std::size_t Write(const char* in, std::size_t bytes) {
+        const bool extends_window = position_ >= start_ && position_ <= start_ + window_.size() &&
+                                    position_ + bytes <= start_ + kWindow;
+        if (!extends_window) {
+            if (!Flush()) return 0;
+            if (bytes > kWindow) {
+                window_.clear();
+                return Advance(WriteDirect(in, bytes));
+            }
+            if (!Load(position_)) return 0;
+        }
+        const std::size_t offset = position_ - start_;
+        if (offset + bytes > window_.size()) window_.resize(offset + bytes);
+        std::memcpy(window_.data() + offset, in, bytes);
+        dirty_ = true;
+        size_ = std::max(size_, position_ + bytes);
+        return Advance(bytes);
+    }
+
+    bool Seek(uint64_t offset, int whence) {
+        switch (whence) {
+        case SEEK_SET: position_ = offset; return true;
+        case SEEK_CUR: position_ += offset; return true;  // unsigned wrap gives negative moves
+        case SEEK_END: position_ = size_ + offset; return true;
+        default: return false;
+        }
+    }
+    uint64_t Tell() const { return position_; }
+
+    bool Flush() {
+        if (!dirty_) return true;
+        std::size_t done = 0;
+        while (done < window_.size()) {
+            const ssize_t n = ::pwrite(fd_, window_.data() + done, window_.size() - done,
+                                       static_cast<off_t>(start_ + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        dirty_ = false;
+        return true;
+    }
+
+private:
+    bool Covers(uint64_t at, std::size_t bytes) const {
+        return at >= start_ && at + bytes <= start_ + window_.size();
+    }
+    std::size_t Advance(std::size_t bytes) {
+        position_ += bytes;
+        return bytes;
+    }
+    // Reads the window starting at `at`; beyond the end of the file it is shorter or empty.
+    bool Load(uint64_t at) {
+        window_.resize(kWindow);
+        std::size_t done = 0;
+        while (done < kWindow) {
+            const ssize_t n = ::pread(fd_, window_.data() + done, kWindow - done, static_cast<off_t>(at + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                window_.clear();
+                return false;
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        window_.resize(done);
+        start_ = at;
+        return true;
+    }
+    std::size_t ReadDirect(char* out, std::size_t bytes) {
+        std::size_t done = 0;
+        while (done < bytes) {
+            const ssize_t n = ::pread(fd_, out + done, bytes - done, static_cast<off_t>(position_ + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        return done;
+    }
+    std::size_t WriteDirect(const char* in, std::size_t bytes) {
+        std::size_t done = 0;
+        while (done < bytes) {
+            const ssize_t n = ::pwrite(fd_, in + done, bytes - done, static_cast<off_t>(position_ + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        size_ = std::max(size_, position_ + done);
+        return done;
+    }
+
+    int fd_;
+    uint64_t size_;
+    uint64_t position_ = 0;
+    uint64_t start_ = 0;
+    std::vector<char> window_;
+    bool dirty_ = false;
+};
+
+WindowedFile* Of(SAFile file) { return reinterpret_cast<WindowedFile*>(file); }
+
+SAFile Open(const char* filename, const char* access) {
+    const bool update = std::strchr(access, '+') != nullptr;
+    int flags = 0;
+    switch (access[0]) {
+    case 'r': flags = update ? O_RDWR : O_RDONLY; break;
+    case 'w': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    default: return nullptr;  // shapelib opens with "r" and "w" only
+    }
+    const int fd = ::open(filename, flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return reinterpret_cast<SAFile>(new WindowedFile(fd, static_cast<uint64_t>(size)));
+}
+
+SAOffset ReadItems(void* p, SAOffset size, SAOffset count, SAFile file) {
+    if (size == 0) return 0;
+    return Of(file)->Read(static_cast<char*>(p), size * count) / size;
+}
+
+SAOffset WriteItems(void* p, SAOffset size, SAOffset count, SAFile file) {
+    if (size == 0) return 0;
+    return Of(file)->Write(static_cast<const char*>(p), size * count) / size;
+}
+
+SAOffset Seek(SAFile file, SAOffset offset, int whence) { return Of(file)->Seek(offset, whence) ? 0 : 1; }
+
+SAOffset Tell(SAFile file) { return Of(file)->Tell(); }
+
+int FlushFile(SAFile file) { return Of(file)->Flush() ? 0 : -1; }
+
+int Close(SAFile file) {
+    WindowedFile* f = Of(file);
+    const bool flushed = f->Flush();
+    delete f;
+    return flushed ? 0 : -1;
+}
+
+}  // namespace
+
+SAHooks BufferedFileHooks() {
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.FOpen = Open;
+    hooks.FRead = ReadItems;
+    hooks.FWrite = WriteItems;
+    hooks.FSeek = Seek;
+    hooks.FTell = Tell;
+    hooks.FFlush = FlushFile;
+    hooks.FClose = Close;
+    return hooks;
+}
+
+}  // namespace gridora
