@@ -11,6 +11,9 @@
 #include <string_view>
 
 namespace gridora::testing {
+// tests/platform/scratch_folder.h has a class of the same name; the inline namespace keeps
+// the two apart in programs whose test files use both.
+inline namespace scratch {
 
 class ScratchFolder {
 public:
@@ -36,6 +39,8 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+}  // namespace scratch
 
 // Writes `bytes` to `file` exactly, creating its folders.
 inline void WriteBytes(const std::filesystem::path& file, std::string_view bytes) {

@@ -204,6 +204,22 @@ TEST_F(ConversionRun, EachRunStartsWithNoLayerFileMadeAndItsOwnCoordinateSystem)
     EXPECT_EQ(sheets.Text(0).find(ToCp932("座標系エラー：")), std::string::npos);
 }
 
+TEST_F(ConversionRun, AMissingArchiveLibraryInterruptsTheRunInsteadOfPassingForSuccess) {
+    std::filesystem::create_directories(out);
+    AddDescriptionRow("09LD171", 9);
+    AddArchiveRow("13101.LZH", "09LD172");
+    ArchiveLibrary& library = ArchiveLibrary::Get();
+    ASSERT_FALSE(library.loaded());
+    MessagePort* previous = library.message_port();
+    library.SetMessagePort(&port);
+    const RunOutcome outcome = RunConversion(sheets, request, state, library.entry_points(), port);
+    library.SetMessagePort(previous);
+    EXPECT_EQ(outcome, RunOutcome::kInterrupted);
+    EXPECT_EQ(Checks(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(port.messages, (std::vector<std::string>{MissingArchiveLibraryMessage("Unlha"),
+                                                       ToCp932("変換が中断しました")}));
+}
+
 TEST_F(ConversionRun, AnUnwritableListFileIsSkippedSilently) {
     AddDescriptionRow("09LD171", 9);
     request.list_file = (folder / "no/such/folder/run.lis").native();
