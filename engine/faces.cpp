@@ -203,6 +203,26 @@ bool arcs_form_a_cycle(const ArcTables& t) {
     return false;
 }
 
+// Whether a closed loop still has an unlabelled side, or the outside met no proper crossing
+// although the arcs enclose something.
+bool rescans_needed(const ScanContext& ctx, const std::vector<Midpoint>& loops) {
+    for (const Midpoint& m : loops)
+        if (has_negative_side(ctx.t.arcs[m.arc])) return true;
+    return !ctx.outside_met_proper && !ctx.t.midpoints.empty() && arcs_form_a_cycle(ctx.t);
+}
+
+// For each closed loop in arc order that still has an unlabelled side (a scan cast for an
+// earlier loop may label a later one), then once for the outside, a perturbed scan line.
+int32_t rescan_missed(ScanContext& ctx, const std::vector<Midpoint>& loops) {
+    for (const Midpoint& m : loops) {
+        if (!has_negative_side(ctx.t.arcs[m.arc])) continue;
+        if (int32_t status = cast_perturbed_scan_line(ctx, m.mid_y); status != 0) return status;
+    }
+    if (!ctx.outside_met_proper && !ctx.t.midpoints.empty() && arcs_form_a_cycle(ctx.t))
+        return cast_perturbed_scan_line(ctx, ctx.t.midpoints[0].mid_y);
+    return 0;
+}
+
 // ---- junction propagation -------------------------------------------------------------------
 
 struct JunctionEntry {
@@ -272,8 +292,60 @@ void resolve_and_renumber(ArcTables& t, FaceLabels& labels) {
         a.face1 = a.face1 < 0 ? 0 : number[a.face1];
         a.face2 = a.face2 < 0 ? 0 : number[a.face2];
     }
-    renumber_arc_ends(t);
-    t.arcs[0] = ArcRecord{};
+}
+
+// From the scan lines' labels to the final face numbers: the final fill, junction
+// propagation, resolve and renumber.
+void settle_labels(ArcTables& t, FaceLabels& labels) {
+    // Final fill: sides no scan line reached get labels of their own.
+    for (int32_t k = 1; k <= t.count; ++k) {
+        ArcRecord& a = t.arcs[k];
+        if (a.face1 != kBetweenJunctions && a.face2 != kBetweenJunctions) continue;
+        if (a.face2 < 0) a.face2 = labels.make();
+        if (a.face1 < 0) a.face1 = labels.make();
+    }
+    std::vector<JunctionEntry> entries;
+    for (const NodeRecord& node : t.nodes)
+        if (node.degree > 2) propagate_at_junction(t, labels, node, entries);
+    resolve_and_renumber(t, labels);
+}
+
+// ---- keeping or replacing the plain labels --------------------------------------------------
+
+struct SideFaces {
+    int32_t face1 = 0;
+    int32_t face2 = 0;
+};
+
+std::vector<SideFaces> faces_of(const ArcTables& t) {
+    std::vector<SideFaces> out(static_cast<std::size_t>(t.count) + 1);
+    for (int32_t k = 1; k <= t.count; ++k) out[k] = SideFaces{t.arcs[k].face1, t.arcs[k].face2};
+    return out;
+}
+
+void restore_faces(ArcTables& t, const std::vector<SideFaces>& faces) {
+    for (int32_t k = 1; k <= t.count; ++k) {
+        t.arcs[k].face1 = faces[k].face1;
+        t.arcs[k].face2 = faces[k].face2;
+    }
+}
+
+// Whether two labellings give every arc side the same face up to the faces' numbers (the
+// outside being 0 in both).
+bool same_faces_but_numbering(const std::vector<SideFaces>& a, const std::vector<SideFaces>& b) {
+    std::vector<int32_t> a_to_b, b_to_a;
+    auto pair_up = [](std::vector<int32_t>& map, int32_t from, int32_t to) {
+        if (from < 0 || to < 0) return from == to;
+        if (map.size() <= static_cast<std::size_t>(from)) map.resize(static_cast<std::size_t>(from) + 1, -1);
+        if (map[from] < 0) map[from] = to;
+        return map[from] == to;
+    };
+    if (!pair_up(a_to_b, 0, 0) || !pair_up(b_to_a, 0, 0)) return false;
+    for (std::size_t k = 1; k < a.size(); ++k) {
+        if (!pair_up(a_to_b, a[k].face1, b[k].face1) || !pair_up(b_to_a, b[k].face1, a[k].face1)) return false;
+        if (!pair_up(a_to_b, a[k].face2, b[k].face2) || !pair_up(b_to_a, b[k].face2, a[k].face2)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -426,6 +498,7 @@ int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& optio
     }
 
     heap_sort_by_key(t.segments.rows(), [](const ArcSegment& s) { return pair_key(s.ylow, s.yhigh); });
+    // Midpoints at one height cast the same scan line, whichever comes first.
     std::sort(t.midpoints.begin(), t.midpoints.end(),
               [](const Midpoint& a, const Midpoint& b) { return a.mid_y < b.mid_y; });
 
@@ -442,29 +515,26 @@ int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& optio
         last_y = m.mid_y;
     }
 
-    if (options.rescan_missed) {
-        for (const Midpoint& m : loops) {
-            if (!has_negative_side(t.arcs[m.arc])) continue;
-            if (int32_t status = cast_perturbed_scan_line(ctx, m.mid_y); status != 0) return status;
-        }
-        if (!ctx.outside_met_proper && !t.midpoints.empty() && arcs_form_a_cycle(t)) {
-            if (int32_t status = cast_perturbed_scan_line(ctx, t.midpoints[0].mid_y); status != 0) return status;
-        }
+    // A scan line through a vertex or along a horizontal side labels nothing there. Closed
+    // loops it left unlabelled, and an outside that no scan line met at a proper crossing,
+    // get a scan line just above their height, where every crossing is proper. The plain
+    // labels are settled too, from the same scan lines: when both give the same faces, the
+    // plain numbering stays, so a drawing the plain scan lines label correctly comes out
+    // exactly as they label it.
+    if (options.rescan_missed && rescans_needed(ctx, loops)) {
+        FaceLabels plain_labels = labels;
+        const std::vector<SideFaces> after_scans = faces_of(t);
+        settle_labels(t, plain_labels);
+        const std::vector<SideFaces> plain = faces_of(t);
+        restore_faces(t, after_scans);
+        if (int32_t status = rescan_missed(ctx, loops); status != 0) return status;
+        settle_labels(t, labels);
+        if (same_faces_but_numbering(plain, faces_of(t))) restore_faces(t, plain);
+    } else {
+        settle_labels(t, labels);
     }
-
-    // Final fill: sides no scan line reached get labels of their own.
-    for (int32_t k = 1; k <= t.count; ++k) {
-        ArcRecord& a = t.arcs[k];
-        if (a.face1 != kBetweenJunctions && a.face2 != kBetweenJunctions) continue;
-        if (a.face2 < 0) a.face2 = labels.make();
-        if (a.face1 < 0) a.face1 = labels.make();
-    }
-
-    std::vector<JunctionEntry> entries;
-    for (const NodeRecord& node : t.nodes)
-        if (node.degree > 2) propagate_at_junction(t, labels, node, entries);
-
-    resolve_and_renumber(t, labels);
+    renumber_arc_ends(t);
+    t.arcs[0] = ArcRecord{};
     return 0;
 }
 

@@ -251,14 +251,30 @@ private:
         }
         std::stable_sort(candidates_.begin(), candidates_.end(),
                          [](const Candidate& a, const Candidate& b) { return a.angle < b.angle; });
+        const std::size_t n = candidates_.size();
+        // The first end after the arriving one: the next greater angle with direction 1, the
+        // next smaller with direction 0, wrapping round.
+        std::size_t first = direction_ == 1 ? 0 : n - 1;
         if (direction_ == 1) {
-            for (const Candidate& c : candidates_)
-                if (c.angle > phi) return c.index;
-            return candidates_.front().index;
+            for (std::size_t j = 0; j < n; ++j)
+                if (candidates_[j].angle > phi) {
+                    first = j;
+                    break;
+                }
+        } else {
+            for (std::size_t j = n; j-- > 0;)
+                if (candidates_[j].angle < phi) {
+                    first = j;
+                    break;
+                }
         }
-        for (auto it = candidates_.rbegin(); it != candidates_.rend(); ++it)
-            if (it->angle < phi) return it->index;
-        return candidates_.back().index;
+        // An end already walked, or an exit end, cannot continue the ring; stopping there
+        // would leave it open, so the turn goes on to the next end that can.
+        for (std::size_t s = 0; s < n; ++s) {
+            const std::size_t j = direction_ == 1 ? (first + s) % n : (first + n - s) % n;
+            if (links_[candidates_[j].index].link >= 0) return candidates_[j].index;
+        }
+        return candidates_[first].index;
     }
 
     bool same_end_group(int32_t a, int32_t b) const {

@@ -284,6 +284,14 @@ TEST(FaceLabels, InputsThePlainPassLabelsCorrectlyAreLeftUnchangedByTheRescans) 
     std::vector<Seg> beside = rect(0, 0, 2, 2);
     append(beside, rect(5, 0, 9, 3));
     inputs.push_back(beside);
+    // A frame whose scan lines meet its sides at vertices, around three small rectangles cut
+    // into unit pieces: the frame's outside stays unlabelled (and right), and the rescan cast
+    // for it would label two of the inner faces ahead of the others.
+    std::vector<Seg> framed = rect(3, 0, 10, 5);
+    append(framed, rect(6, 1, 9, 2));
+    append(framed, rect(5, 1, 7, 3));
+    append(framed, rect(6, 1, 7, 3));
+    inputs.push_back(unit_pieces(framed));
     for (const auto& segs : inputs) {
         const Labelled plain = label(segs, false);
         const Labelled mended = label(segs, true);

@@ -163,9 +163,9 @@ CellFaces cell_faces(const std::vector<Seg>& unit_segs, int32_t size) {
     return f;
 }
 
-std::vector<Seg> random_drawing(std::mt19937& rng, int32_t size, bool loose_lines) {
+std::vector<Seg> random_drawing(std::mt19937& rng, int32_t size, bool loose_lines, bool crowded) {
     std::uniform_int_distribution<int32_t> coord(0, size);
-    std::uniform_int_distribution<int32_t> count(1, 5);
+    std::uniform_int_distribution<int32_t> count(1, crowded ? 9 : 5);
     std::vector<Seg> out;
     auto span = [&](int32_t& a, int32_t& b) {
         do {
@@ -179,6 +179,13 @@ std::vector<Seg> random_drawing(std::mt19937& rng, int32_t size, bool loose_line
         int32_t x0, x1, y0, y1;
         span(x0, x1);
         span(y0, y1);
+        if (crowded && rng() % 4 != 0) {
+            // Mostly small ones, touching and sharing sides and corners.
+            x0 = coord(rng) % (size - 1);
+            y0 = coord(rng) % (size - 1);
+            x1 = x0 + 1 + static_cast<int32_t>(rng() % 2);
+            y1 = y0 + 1 + static_cast<int32_t>(rng() % 2);
+        }
         append(out, rect(x0, y0, x1, y1, r + 1));
     }
     if (loose_lines) {

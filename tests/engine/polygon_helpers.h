@@ -75,8 +75,9 @@ struct CellFaces {
 };
 CellFaces cell_faces(const std::vector<Seg>& unit_segs, int32_t size);
 
-// A random axis-parallel drawing in [0, size]: rectangles, and sometimes loose lines.
-std::vector<Seg> random_drawing(std::mt19937& rng, int32_t size, bool loose_lines);
+// A random axis-parallel drawing in [0, size]: rectangles, and sometimes loose lines; a
+// crowded one has more rectangles, mostly of one or two units a side.
+std::vector<Seg> random_drawing(std::mt19937& rng, int32_t size, bool loose_lines, bool crowded = false);
 
 std::string describe(const std::vector<Seg>& segs);
 

@@ -57,6 +57,7 @@ enum class Verdict { correct, piece_left_unjoined, wrong };
 struct Check {
     Verdict verdict = Verdict::correct;
     bool around_bounded_face = false;  // a piece left unjoined lies inside a bounded face
+    bool inner_arcs_right = true;      // every arc inside a face carries it (or 0)
     std::string why;
 };
 
@@ -84,6 +85,7 @@ Check check(const Result& r, const CellFaces& cells) {
 
     // Which components each face borders, from the cells beside each arc's first unit step.
     std::map<int32_t, std::set<int32_t>> comps_of_face, faces_of_comp;
+    std::vector<std::pair<int32_t, int32_t>> inner_arcs;  // (face, component) of arcs inside one face
     for (const ArcView& a : r.arcs) {
         const XY p = a.points[0];
         const XY q = a.points[1];
@@ -94,6 +96,7 @@ Check check(const Result& r, const CellFaces& cells) {
         const int32_t left = cells.at(floor_half(2 * p.x + dx - dy), floor_half(2 * p.y + dy + dx));
         if (right == left) {
             if (a.face1 != a.face2) fail("an arc inside one face separates two");
+            inner_arcs.push_back({a.face1, right});
             continue;
         }
         comps_of_face[a.face1].insert(right);
@@ -111,6 +114,13 @@ Check check(const Result& r, const CellFaces& cells) {
         }
         if (it->second.size() > 1 || (comp == 0) != (*it->second.begin() == 0))
             fail("component " + std::to_string(comp) + " has faces other than one");
+    }
+    // An arc inside a face (dangling, or a bridge) should carry that face, or 0 when no label
+    // ever reached its piece; the labelling does not promise it, so it is only noted.
+    for (const auto& [face, comp] : inner_arcs) {
+        const auto it = faces_of_comp.find(comp);
+        const int32_t expected = it == faces_of_comp.end() ? 0 : *it->second.begin();
+        if (face != 0 && face != expected) c.inner_arcs_right = false;
     }
     if (c.verdict == Verdict::correct && !inside_out.empty()) {
         c.verdict = Verdict::piece_left_unjoined;
@@ -171,20 +181,23 @@ struct Tally {
     int inside_a_bounded_face = 0;
 };
 
-void run_cases(Route route, bool loose_lines, uint32_t seed, int cases, Tally& tally) {
+void run_cases(Route route, bool loose_lines, uint32_t seed, int cases, Tally& tally, bool crowded = false) {
     std::mt19937 rng(seed);
     for (int i = 0; i < cases; ++i) {
-        const std::vector<Seg> segs = random_drawing(rng, kGrid, loose_lines);
+        const std::vector<Seg> segs = random_drawing(rng, kGrid, loose_lines, crowded);
         const CellFaces cells = cell_faces(unit_pieces(segs), kGrid);
         const Result plain = run(segs, route, false);
         const Result mended = run(segs, route, true);
         const Check plain_check = check(plain, cells);
         const Check mended_check = check(mended, cells);
         ++tally.cases;
-        if (plain_check.verdict == Verdict::correct) {
+        // A drawing the plain pass labels correctly, down to the arcs inside faces, must come
+        // out of the rescans byte for byte the same.
+        if (plain_check.verdict == Verdict::correct && plain_check.inner_arcs_right) {
             EXPECT_EQ(plain.arcs, mended.arcs) << describe(segs);
             EXPECT_EQ(plain.polygons, mended.polygons) << describe(segs);
-        } else {
+        }
+        if (plain_check.verdict != Verdict::correct) {
             ++tally.plain_wrong;
             if (mended_check.verdict == Verdict::correct) ++tally.mended_fixed;
         }
@@ -220,6 +233,12 @@ TEST(PolygonProperties, RectanglesAndLooseLinesGiveTheirFacesExactly) {
 TEST(PolygonProperties, DrawingsThroughMinilineCreationGiveTheirFacesExactly) {
     Tally t;
     run_cases(Route::through_minilines, true, 3, 300, t);
+    report(t);
+}
+
+TEST(PolygonProperties, CrowdedSmallRectanglesTouchingAtCornersGiveTheirFacesExactly) {
+    Tally t;
+    run_cases(Route::through_minilines, true, 4, 400, t, true);
     report(t);
 }
 

@@ -231,6 +231,27 @@ TEST_F(PolygonAssembly, AFigureEightBoundaryContinuesRingZeroThroughItsTouchPoin
     EXPECT_EQ(rw_next_pol1dat(&f, &x, &y), -1);
 }
 
+TEST_F(PolygonAssembly, AHoleReachingAWalkedBranchTurnsOnToTheNextEndAndCloses) {
+    // Two holes touch at (8,10). The square below is a loop from that node and, lowest, is
+    // walked first as a ring of its own. The square above runs between (6,10) and (8,10)
+    // (a spur makes (6,10) a junction); arriving at (8,10), the first end by angle is the
+    // lower square's, already walked. The walk turns on to the next end instead of leaving
+    // the ring open.
+    std::vector<Seg> segs = rect(0, 0, 20, 20);
+    append(segs, rect(8, 8, 9, 10));
+    append(segs, {{6, 10, 8, 10}, {8, 10, 8, 11}, {8, 11, 6, 11}, {6, 11, 6, 10}, {5, 10, 6, 10}});
+    EXPECT_EQ(assemble(segs), 3);
+    const std::vector<PolygonView> polys = read_polygons();
+    const PolygonView& frame = *std::find_if(polys.begin(), polys.end(), [](const PolygonView& p) { return p.maxy == 20; });
+    const auto rings = rings_of(frame);
+    ASSERT_EQ(rings.size(), 3u);
+    EXPECT_EQ(engine_area(rings[0]), 400.0);
+    for (std::size_t r = 1; r < rings.size(); ++r) {
+        EXPECT_EQ(rings[r].front(), rings[r].back()) << r;
+        EXPECT_EQ(engine_area(rings[r]), -2.0) << r;
+    }
+}
+
 TEST_F(PolygonAssembly, TheAngleChoiceTakesMoreThan1001EndsAtOneNode) {
     // 600 triangular holes fan out from (0,0) on the frame's bottom side: the frame's face
     // has 1202 ends there. A spur at the corner (-2R,0) makes that corner a junction, so the
