@@ -1,13 +1,21 @@
 #include "convert/attribute_file.h"
 
 #include <algorithm>
+#include <cctype>
 
+#include "convert/layer_writers.h"
 #include "input/data_file.h"
 #include "input/text_fields.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 
 namespace gridora {
+
+std::filesystem::path LayerOutputBase(const std::filesystem::path& output_folder, std::string_view layer_name) {
+    std::string lower(layer_name);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return output_folder / lower;
+}
 
 std::string LineMessage(std::string_view prefix, std::string_view layer_name, int line) {
     return ToCp932(prefix) + std::string(layer_name) + ":" + std::to_string(line);

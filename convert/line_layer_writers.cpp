@@ -3,8 +3,6 @@
 // Expects: the sheet's files named by the dispatch; the work arrays free for reuse.
 // Leaves: staged groups for the layer's output (line flag) and, for roads, the node
 // output (point flag); the arcs and ties of the theme in the work arrays.
-#include <cctype>
-
 #include "convert/arc_vertices.h"
 #include "convert/attribute_file.h"
 #include "convert/layer_writers.h"
@@ -59,12 +57,6 @@ void StageLineFeature(WriterContext& context, int layer, std::string_view layer_
 }
 
 }  // namespace
-
-std::filesystem::path LayerOutputBase(const std::filesystem::path& output_folder, std::string_view layer_name) {
-    std::string lower(layer_name);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return output_folder / lower;
-}
 
 void WriteLineLayer(WriterContext& context, int layer, const std::filesystem::path& sheet_folder,
                     std::string_view layer_name, std::string_view theme_folder,
