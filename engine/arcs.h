@@ -118,7 +118,8 @@ struct ArcTables {
 // Returns 0, or 61 when an arc would exceed kMaxArcPoints (tables as far as built).
 int32_t assemble_arcs(WorkTable<LineRecord>& lines, ArcTables& t);
 
-// Step 4 of the stored arc: the end node numbers replace the end-point indices.
+// Once the faces are labelled: each arc's start and end become the node numbers of the
+// end-points they hold while tracing.
 void renumber_arc_ends(ArcTables& t);
 
 }  // namespace ringweld

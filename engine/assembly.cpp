@@ -1,3 +1,4 @@
+// The two assembling calls over a session; see assembly.h.
 #include "assembly.h"
 
 #include "arcs.h"

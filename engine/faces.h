@@ -66,8 +66,9 @@ private:
 };
 
 struct LabellingOptions {
-    // Recast perturbed scan lines for closed loops left unlabelled and for an outside that
-    // never met a proper crossing. Off gives the plain scan-line pass.
+    // Cast perturbed scan lines for closed loops left unlabelled and for an outside that
+    // never met a proper crossing (keeping the plain numbering where the faces agree).
+    // Off gives the plain scan-line pass.
     bool rescan_missed = true;
 };
 
