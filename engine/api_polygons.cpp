@@ -146,7 +146,7 @@ RW_API int32_t rw_next_polygon_ext(int32_t* out_polygon, int32_t* out_npoints) {
     if (c.extension > p.rings.count()) return -1;
     const RingRecord& r = p.rings[c.extension - 1];
     make_current(r);
-    c.last_number += 1;
+    c.last_number = next_ring_number(c.last_number);
     put(out_polygon, c.last_number);
     put(out_npoints, r.point_count);
     return 0;

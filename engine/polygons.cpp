@@ -199,7 +199,7 @@ private:
         grow_box(polygon, p);
         polygon.point_count += 1;
         if (ring_counter_ != last_ring_number_) {
-            p_.ring_base += 1;
+            p_.ring_base = next_ring_number(p_.ring_base);
             p_.rings.append(RingRecord{p_.ring_base, p.x, p.y, p.x, p.y, 0, p_.points.count(), 0,
                                        static_cast<int16_t>(ring_counter_), face});
             last_ring_number_ = ring_counter_;

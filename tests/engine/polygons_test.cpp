@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <set>
 #include <tuple>
@@ -362,6 +363,28 @@ TEST_F(PolygonAssembly, ArcsWhosePointRangeACallerOverwroteAreNotWalked) {
     EXPECT_EQ(rw_create_polygon(&n), 0);
     ASSERT_EQ(n, 1);
     EXPECT_EQ(read_polygons()[0].points.size(), 5u);
+}
+
+TEST_F(PolygonAssembly, RingNumbersAfterTheLargestPossibleFaceWrapInsteadOfOverflowing) {
+    std::vector<Seg> segs = rect(0, 0, 30, 30);
+    append(segs, rect(10, 10, 20, 20));
+    assemble(segs);
+    int32_t v[8];
+    for (int32_t k = 1; k <= 2; ++k) {
+        rw_getarc_arcline(k, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+        auto big = [](int32_t f) { return f == 0 ? 0 : INT32_MAX - 2 + f; };
+        rw_putarc_arcline(k, big(v[0]), big(v[1]), 0, 0, v[4], v[5], v[6], v[7]);
+    }
+    int32_t n = 0;
+    EXPECT_EQ(rw_create_polygon(&n), 0);
+    int32_t owner = 0, id = 0, number = 0;
+    ASSERT_EQ(rw_first_polexttabl(&owner, &id, &number), 0);
+    EXPECT_EQ(id, INT32_MIN);
+    int32_t polygon = 0, npoints = 0;
+    std::vector<int32_t> numbers;
+    for (int32_t st = rw_first_polygon_ext(&polygon, &npoints); st == 0; st = rw_next_polygon_ext(&polygon, &npoints))
+        numbers.push_back(polygon);
+    EXPECT_EQ(numbers, (std::vector<int32_t>{INT32_MAX - 1, INT32_MAX, INT32_MIN}));
 }
 
 TEST(PolygonReaders, IndicesOutsideTheTablesGiveMinusOneAndWriteNothing) {
