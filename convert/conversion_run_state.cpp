@@ -60,6 +60,7 @@ bool ShapeBuffers::AppendTo(SHPHandle shapes, int shape_type) {
 }
 
 void ConversionRunState::Reset() {
+    output_files.CloseAll();
     work_arrays = WorkArrays{};
     shape.Clear();
     coordinate_system = RunCoordinateSystem{};

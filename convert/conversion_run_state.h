@@ -15,6 +15,7 @@
 
 #include "convert/layer_catalogue.h"
 #include "convert/projection_files.h"
+#include "convert/sheet_output.h"
 #include "input/coordinate_systems.h"
 #include "input/sheet_description.h"
 #include "input/work_arrays.h"
@@ -83,8 +84,16 @@ struct ConversionRunState {
     RunStatistics statistics;
     LayerFilesMade files_made{};
     ProjectionTexts projections;
+    // The output Shapefiles of the sheets written so far. The sheet dispatch closes them
+    // after each sheet unless `keep_outputs_open` is set; a run that sets it converts its
+    // sheets in time proportional to their number, and must call CloseOutputFiles after
+    // the last sheet, before anything reads the output.
+    OpenOutputFiles output_files;
+    bool keep_outputs_open = false;
 
-    // The state a run starts with; capacities of the work arrays start afresh too.
+    void CloseOutputFiles() { output_files.CloseAll(); }
+    // The state a run starts with (output files closed); capacities of the work arrays
+    // start afresh too.
     void Reset();
 };
 

@@ -116,7 +116,8 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
     }
 
     WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(sheet.coordinate_system),
-                     port);
+                     run.output_files, port);
+    if (!run.keep_outputs_open) run.CloseOutputFiles();
     run.coordinate_system = sheet.coordinate_system;
     run.corners = std::move(sheet.corners);
     run.extent = sheet.extent;

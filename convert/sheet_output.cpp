@@ -139,28 +139,14 @@ StagedFileGroup& SheetOutput::AddGroup(int layer, FileFlag flag) {
 
 namespace {
 
-struct ShapefileCloser {
-    void operator()(SHPInfo* shapes) const { SHPClose(shapes); }
-};
-struct TableCloser {
-    void operator()(DBFInfo* table) const { DBFClose(table); }
-};
-
-// An output Shapefile with its table, open for appending.
-struct OpenShapefile {
-    std::unique_ptr<SHPInfo, ShapefileCloser> shapes;
-    std::unique_ptr<DBFInfo, TableCloser> table;
-    bool Ok() const { return shapes && table; }
-};
-
 std::string PathText(const std::filesystem::path& base, const char* extension) {
     std::filesystem::path path = base;
     path += extension;
     return path.string();
 }
 
-OpenShapefile OpenOrCreate(const StagedShapefile& staged, bool made, std::string_view projection_wkt) {
-    OpenShapefile file;
+OpenOutputFiles::Files OpenOrCreate(const StagedShapefile& staged, bool made, std::string_view projection_wkt) {
+    OpenOutputFiles::Files file;
     const std::filesystem::path& base = staged.Base();
     SAHooks hooks = BufferedFileHooks();
     if (made) {
@@ -202,28 +188,49 @@ void WriteSideFile(const StagedSideFile& side, bool made, int first_record, Mess
 }
 
 void WriteGroup(const StagedFileGroup& group, bool made, ShapeBuffers& buffers, std::string_view projection_wkt,
-                MessagePort& port) {
+                OpenOutputFiles& open_files, MessagePort& port) {
     int first_record = -1;  // of the first Shapefile, for the side file's record numbers
     for (std::size_t i = 0; i < group.shapefiles.size(); ++i) {
         const StagedShapefile& staged = group.shapefiles[i];
-        OpenShapefile file = OpenOrCreate(staged, made, projection_wkt);
-        if (!file.Ok()) {
-            ReportUnwritable(staged.Base(), port);
-            continue;
+        OpenOutputFiles::Files* file = open_files.Find(staged.Base());
+        if (file && !made) {
+            // Closed before it is created anew, or closing would write over the new file.
+            open_files.Close(staged.Base());
+            file = nullptr;
         }
-        if (i == 0) first_record = DBFGetRecordCount(file.table.get());
-        if (!staged.AppendTo(file.shapes.get(), file.table.get(), buffers)) ReportUnwritable(staged.Base(), port);
+        if (!file) {
+            OpenOutputFiles::Files opened = OpenOrCreate(staged, made, projection_wkt);
+            if (!opened.shapes || !opened.table) {
+                ReportUnwritable(staged.Base(), port);
+                continue;
+            }
+            file = &open_files.Keep(staged.Base(), std::move(opened));
+        }
+        if (i == 0) first_record = DBFGetRecordCount(file->table.get());
+        if (!staged.AppendTo(file->shapes.get(), file->table.get(), buffers)) ReportUnwritable(staged.Base(), port);
     }
     if (group.has_side_file) WriteSideFile(group.side_file, made, first_record, port);
 }
 
 }  // namespace
 
+OpenOutputFiles::Files* OpenOutputFiles::Find(const std::filesystem::path& base) {
+    auto found = files_.find(base);
+    return found == files_.end() ? nullptr : &found->second;
+}
+
+OpenOutputFiles::Files& OpenOutputFiles::Keep(const std::filesystem::path& base, Files files) {
+    files_.erase(base);
+    return files_.emplace(base, std::move(files)).first->second;
+}
+
+void OpenOutputFiles::Close(const std::filesystem::path& base) { files_.erase(base); }
+
 void WriteSheetOutput(const SheetOutput& output, LayerFilesMade& files_made, ShapeBuffers& buffers,
-                      std::string_view projection_wkt, MessagePort& port) {
+                      std::string_view projection_wkt, OpenOutputFiles& open_files, MessagePort& port) {
     for (const StagedFileGroup& group : output.groups) {
         bool& made = FileMadeFlag(files_made, group.layer, group.flag);
-        WriteGroup(group, made, buffers, projection_wkt, port);
+        WriteGroup(group, made, buffers, projection_wkt, open_files, port);
         made = true;
     }
 }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,13 +112,43 @@ struct SheetOutput {
     StagedFileGroup& AddGroup(int layer, FileFlag flag);
 };
 
+// Output Shapefiles with their tables left open between sheets. shapelib reads a
+// Shapefile's whole index when it opens one and writes it whole when it closes one, so
+// reopening the files for every sheet makes a run's time grow with the square of its
+// sheets; a run that holds them open pays that once. Files are closed by CloseAll and on
+// destruction; until then others must not read them.
+class OpenOutputFiles {
+public:
+    struct ShapefileCloser {
+        void operator()(SHPInfo* shapes) const { SHPClose(shapes); }
+    };
+    struct TableCloser {
+        void operator()(DBFInfo* table) const { DBFClose(table); }
+    };
+    struct Files {
+        std::unique_ptr<SHPInfo, ShapefileCloser> shapes;
+        std::unique_ptr<DBFInfo, TableCloser> table;
+    };
+
+    // The open files of an output base, or nullptr.
+    Files* Find(const std::filesystem::path& base);
+    Files& Keep(const std::filesystem::path& base, Files files);
+    void Close(const std::filesystem::path& base);
+    void CloseAll() { files_.clear(); }
+    bool Empty() const { return files_.empty(); }
+
+private:
+    std::map<std::filesystem::path, Files> files_;
+};
+
 // Writes every group of a staged sheet in order, then sets the groups' flags. A group
-// whose flag is set opens its Shapefiles and tables for update and appends to its side
-// file, falling back to creating what does not open; otherwise it creates (overwrites)
-// them, gives new tables the fields of their schema and writes `projection_wkt` as the
-// .prj of each new Shapefile. A file that can be neither opened nor created is reported
-// through `port` and its records are lost; the other files are still written.
+// whose flag is set appends to its Shapefiles and tables, taking them from `open_files`
+// or opening them for update, and appends to its side file, falling back to creating
+// what does not open; otherwise it creates (overwrites) them, gives new tables the fields
+// of their schema and writes `projection_wkt` as the .prj of each new Shapefile. The
+// Shapefiles are left in `open_files`. A file that can be neither opened nor created is
+// reported through `port` and its records are lost; the other files are still written.
 void WriteSheetOutput(const SheetOutput& output, LayerFilesMade& files_made, ShapeBuffers& buffers,
-                      std::string_view projection_wkt, MessagePort& port);
+                      std::string_view projection_wkt, OpenOutputFiles& open_files, MessagePort& port);
 
 }  // namespace gridora

@@ -161,6 +161,33 @@ TEST(SheetDispatch, ADescriptionThatCannotBeReadIsToldApart) {
     EXPECT_TRUE(fixture.port.messages.empty());
 }
 
+TEST(SheetDispatch, OutputsHeldOpenBetweenSheetsEndAsThoseReopenedForEachSheet) {
+    ScratchFolder folder;
+    const auto sample = std::filesystem::path(GRIDORA_SOURCE_DIR) / "data/sample/13101";
+    RunFixture reopening(folder / "reopening");
+    RunFixture holding(folder / "holding");
+    holding.run.keep_outputs_open = true;
+    for (const char* sheet : {"09LD172", "09LD174", "09LD172"}) {
+        const auto description = sample / sheet / (std::string(sheet) + ".TXT");
+        ASSERT_EQ(reopening.Convert(description), SheetOutcome::Converted);
+        ASSERT_EQ(holding.Convert(description), SheetOutcome::Converted);
+    }
+    EXPECT_FALSE(holding.run.output_files.Empty());
+    holding.run.CloseOutputFiles();
+    const auto expected = FolderBytes(reopening.output);
+    EXPECT_EQ(expected.size(), 24u * 4 + 13);
+    EXPECT_TRUE(FolderBytes(holding.output) == expected);
+
+    // A new run creates its files anew over the held ones, which are closed first.
+    holding.run.Reset();
+    holding.run.keep_outputs_open = true;
+    ASSERT_EQ(holding.Convert(sample / "09LD172/09LD172.TXT"), SheetOutcome::Converted);
+    holding.run.CloseOutputFiles();
+    RunFixture single(folder / "single");
+    ASSERT_EQ(single.Convert(sample / "09LD172/09LD172.TXT"), SheetOutcome::Converted);
+    EXPECT_TRUE(FolderBytes(holding.output) == FolderBytes(single.output));
+}
+
 TEST(SheetDispatch, EveryNewShapefileGetsTheProjectionOfTheRunsZone) {
     ScratchFolder folder;
     WriteStations(folder / "a");
