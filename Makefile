@@ -13,7 +13,7 @@ else
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build demo test bench clean
+.PHONY: deps configure build build-demo demo test bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,7 +24,12 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-demo: build
+# The demo needs only the console front end (with the engine and archive library it
+# loads) and the engine demo, not the tests and benchmarks.
+build-demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target gridora-cli ringweld-demo
+
+demo: build-demo
 	@bash scripts/demo.sh $(BUILD_DIR)
 
 test: build
