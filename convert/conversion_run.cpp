@@ -43,6 +43,26 @@ private:
     bool locked_ = true;
 };
 
+// Holds the run's output Shapefiles open from sheet to sheet for a scope, so that each sheet
+// appends to them instead of reopening them. Close() closes them, completing their headers
+// and indexes; whatever ends the scope closes them too, and the run state keeps no file
+// open afterwards.
+class HeldOutputFiles {
+public:
+    explicit HeldOutputFiles(ConversionRunState& state) : state_(state) { state_.keep_outputs_open = true; }
+    ~HeldOutputFiles() { Close(); }
+    HeldOutputFiles(const HeldOutputFiles&) = delete;
+    HeldOutputFiles& operator=(const HeldOutputFiles&) = delete;
+
+    void Close() {
+        state_.CloseOutputFiles();
+        state_.keep_outputs_open = false;
+    }
+
+private:
+    ConversionRunState& state_;
+};
+
 // Blanks and control characters at both ends are not text.
 bool IsBlank(std::string_view text) {
     for (char c : text)
@@ -185,7 +205,11 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, Conversio
     state.Reset();
     state.files_made = LayerFilesMade{};
 
+    HeldOutputFiles held_outputs(state);
     const bool completed = ConvertRows(run);
+    // Whether the loop visited every row or stopped early, the Shapefiles are complete
+    // before anything after it runs.
+    held_outputs.Close();
     sheets.SetCurrentRow(std::nullopt);
 
     const WorkArrayCapacities capacities = CapacitiesOf(state.work_arrays);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/conversion_run.h"
+#include "convert/writer_helpers.h"
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
 #include "scratch_folder.h"
@@ -12,7 +13,9 @@
 namespace gridora {
 namespace {
 
+using testing::DescriptionText;
 using testing::ReadBytes;
+using testing::ReadLayer;
 using testing::ScratchFolder;
 using testing::WriteBytes;
 
@@ -70,6 +73,12 @@ protected:
         const auto path = folder / ("data/13101/" + sheet + "/" + sheet + ".TXT");
         WriteBytes(path, ShortDescription(system));
         sheets.Append("13101,," + sheet + "," + path.native() + "," + std::to_string(system));
+    }
+    // Adds a row for a description whose frame line writes the sheet frame layer.
+    void AddFramedDescriptionRow(const std::string& sheet) {
+        const auto path = folder / ("data/13101/" + sheet + "/" + sheet + ".TXT");
+        WriteBytes(path, DescriptionText("9,-1000.0,2000.0,-500.0,2500.0,,,,,1", {}));
+        sheets.Append("13101,," + sheet + "," + path.native() + ",9");
     }
     void AddMissingRow(const std::string& sheet) {
         sheets.Append("13101,," + sheet + "," + (folder / "gone" / (sheet + ".TXT")).native() + ",");
@@ -180,6 +189,28 @@ TEST_F(ConversionRun, AFailedExtractionStopsTheLoopButTheListAndStatisticsAreSti
     EXPECT_FALSE(ReadBytes(out / "run.lis").empty());
     EXPECT_EQ(ReadIniInteger(request.settings_file, ToCp932("図形"), "sXYmax", 0), 10000);
     EXPECT_EQ(execute_states, (std::vector<bool>{false, true}));
+}
+
+TEST_F(ConversionRun, ItsShapefilesAreCompleteWhenItReturnsAlsoAfterStoppingEarly) {
+    std::filesystem::create_directories(out);
+    AddFramedDescriptionRow("09LD171");
+    AddFramedDescriptionRow("09LD172");
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    EXPECT_TRUE(state.output_files.Empty());
+    auto frames = ReadLayer(out / "zuyo");
+    ASSERT_TRUE(frames.opened);
+    EXPECT_EQ(frames.shape_count, 2);
+    EXPECT_EQ(frames.record_count, 2);
+
+    AddArchiveRow("BROKEN.LZH", "09LD173");
+    AddFramedDescriptionRow("09LD174");
+    EXPECT_EQ(Run(), RunOutcome::kInterrupted);
+    EXPECT_TRUE(state.output_files.Empty());
+    frames = ReadLayer(out / "zuyo");
+    ASSERT_TRUE(frames.opened);
+    EXPECT_EQ(frames.shape_count, 2);
+    EXPECT_EQ(frames.record_count, 2);
+    EXPECT_EQ(frames.vertices[1].size(), 5u);
 }
 
 TEST_F(ConversionRun, TheListScrollsEveryThirtyProcessedRowsKeepingTenAbove) {
