@@ -3,13 +3,19 @@
 // the extracted sheets, list file and statistics. A second benchmark times the extraction
 // and removal alone. The sheets are made once by sheetgen and packed as -lh5- archives by
 // jlha (Debian jlha-utils, which needs Java and is not installed by the project's set-up
-// script), and kept in $TMPDIR/gridora-bench-run/ for later runs.
+// script) or, where jlha is missing, as stored -lh0- archives by the tests' LHA writer,
+// and kept in $TMPDIR/gridora-bench-run/ for later runs. Each benchmark's label names the
+// packing method its archives have.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <exception>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,6 +25,7 @@
 #include "input/municipality_table.h"
 #include "input/sheet_intake.h"
 #include "platform/cp932.h"
+#include "platform/lha_writer_helpers.h"
 #include "platform/program_files.h"
 
 namespace gridora {
@@ -36,32 +43,73 @@ public:
     int messages = 0;
 };
 
-// Packs the sheet folders below `sheets` into `archive` with jlha, members in sorted order
-// as the published archives have them.
-bool PackArchive(const fs::path& sheets, const fs::path& archive) {
+// The files below `sheets`, relative to it, in sorted order as the published archives
+// hold them.
+std::vector<std::string> MemberNames(const fs::path& sheets) {
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(sheets))
         if (entry.is_regular_file()) names.push_back(entry.path().lexically_relative(sheets).native());
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Packs the sheet folders below `sheets` into `archive` with jlha (-lh5-).
+bool PackArchiveWithJlha(const fs::path& sheets, const fs::path& archive) {
     std::string command = "cd '" + sheets.native() + "' && jlha a '" + archive.native() + "'";
-    for (const std::string& name : names) command += " '" + name + "'";
+    for (const std::string& name : MemberNames(sheets)) command += " '" + name + "'";
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0 && fs::exists(archive);
+}
+
+// Packs the sheet folders below `sheets` into `archive` as stored (-lh0-) members with
+// level 2 headers, as jlha writes its headers.
+bool PackStoredArchive(const fs::path& sheets, const fs::path& archive) {
+    std::vector<testing::LhaMember> members;
+    for (const std::string& name : MemberNames(sheets)) {
+        std::ifstream in(sheets / name, std::ios::binary);
+        if (!in) return false;
+        members.emplace_back(name, std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    testing::LhaWriteOptions options;
+    options.header_level = 2;
+    try {
+        testing::WriteLhaArchive(archive, members, options);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return fs::exists(archive);
+}
+
+// The compression method of an archive's first member ("-lh5-", "-lh0-"), which every
+// header level keeps at bytes 2-6; empty when the archive cannot be read.
+std::string PackingMethod(const fs::path& archive) {
+    std::ifstream in(archive, std::ios::binary);
+    char header[7] = {};
+    if (!in.read(header, sizeof header)) return {};
+    return std::string(header + 2, 5);
 }
 
 struct Workspace {
     fs::path folder;
     std::vector<fs::path> archives;
+    std::string packing;  // what the archives hold, for the benchmarks' labels
     std::string error;
 
     Workspace() {
         const char* tmp = std::getenv("TMPDIR");
         folder = fs::path(tmp && *tmp ? tmp : "/tmp") / "gridora-bench-run";
         for (const std::string& code : kCodes) archives.push_back(folder / "archives" / (code + ".LZH"));
-        if (std::all_of(archives.begin(), archives.end(), [](const fs::path& a) { return fs::exists(a); })) return;
-        if (std::system("command -v jlha >/dev/null 2>&1") != 0) {
-            error = "jlha (Debian jlha-utils) is needed once to pack the benchmark's archives";
-            return;
-        }
+        if (!std::all_of(archives.begin(), archives.end(), [](const fs::path& a) { return fs::exists(a); })) Make();
+        if (!error.empty()) return;
+        const std::string method = PackingMethod(archives.front());
+        packing = method + (method == "-lh0-" ? " archives (stored by the tests' LHA writer)" : " archives (jlha)");
+    }
+
+private:
+    void Make() {
+        const bool have_jlha = std::system("command -v jlha >/dev/null 2>&1") == 0;
+        std::fprintf(stderr, "packing the benchmark's archives in %s: %s\n", folder.c_str(),
+                     have_jlha ? "-lh5- by jlha" : "jlha not found, stored -lh0- by the tests' LHA writer");
+        const auto pack = have_jlha ? &PackArchiveWithJlha : &PackStoredArchive;
 
         const fs::path sheetgen = ProgramFolder().parent_path() / "bin/sheetgen";
         const fs::path sheets = folder / "sheets";
@@ -75,7 +123,7 @@ struct Workspace {
         }
         fs::create_directories(folder / "archives");
         for (std::size_t i = 0; i < kCodes.size(); ++i)
-            if (!PackArchive(sheets / kCodes[i], archives[i])) error = "packing failed: " + archives[i].native();
+            if (!pack(sheets / kCodes[i], archives[i])) error = "packing failed: " + archives[i].native();
         fs::remove_all(sheets);
     }
 };
@@ -133,6 +181,7 @@ void BM_ConversionRun100Sheets(benchmark::State& state) {
         extraction_total += extraction_seconds;
         rows = sheets.size();
     }
+    state.SetLabel(workspace.packing);
     state.counters["sheets"] = static_cast<double>(rows);
     state.counters["extraction_s"] = benchmark::Counter(extraction_total, benchmark::Counter::kAvgIterations);
     state.counters["messages"] = port.messages;
@@ -162,6 +211,7 @@ void BM_ExtractAndRemove100Sheets(benchmark::State& state) {
             RemoveExtractedSheet(out, fields.sheet_name);
         }
     }
+    state.SetLabel(workspace.packing);
     state.counters["sheets"] = static_cast<double>(sheets.size());
     fs::remove_all(out);
 }
