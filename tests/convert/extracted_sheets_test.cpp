@@ -19,8 +19,8 @@ TEST(ExtractedSheets, TheCommandTakesEveryMemberBelowTheSheetFolderIntoTheOutput
 TEST(ExtractedSheets, TheDescriptionIsFoundWhateverTheCaseOfTheExtractedNames) {
     ScratchFolder out;
     WriteBytes(out / "09LD171/09ld171.txt", "x");
-    EXPECT_EQ(ExtractedDescriptionPath(out.path(), "09LD171"), out / "09LD171/09ld171.txt");
-    EXPECT_EQ(ExtractedDescriptionPath(out.path(), "09LD172"), out / "09LD172/09LD172.TXT");
+    EXPECT_EQ(ExtractedDescriptionPath(out.Path(), "09LD171"), out / "09LD171/09ld171.txt");
+    EXPECT_EQ(ExtractedDescriptionPath(out.Path(), "09LD172"), out / "09LD172/09LD172.TXT");
 }
 
 TEST(ExtractedSheets, RemovalTakesTheWholeSheetFolderAndNothingBesideIt) {
@@ -30,7 +30,7 @@ TEST(ExtractedSheets, RemovalTakesTheWholeSheetFolderAndNothingBesideIt) {
     WriteBytes(out / "09LD171/a/b/c/deep.v1.txt", "x");
     WriteBytes(out / "09LD172/09LD172.TXT", "x");
     WriteBytes(out / "mizu.shp", "x");
-    RemoveExtractedSheet(out.path(), "09LD171");
+    RemoveExtractedSheet(out.Path(), "09LD171");
     EXPECT_FALSE(std::filesystem::exists(out / "09LD171"));
     EXPECT_TRUE(std::filesystem::exists(out / "09LD172/09LD172.TXT"));
     EXPECT_TRUE(std::filesystem::exists(out / "mizu.shp"));

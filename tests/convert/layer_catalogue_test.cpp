@@ -6,11 +6,12 @@
 
 #include "convert/layer_catalogue.h"
 #include "platform/cp932.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 namespace gridora {
 namespace {
 
+using testing::ReadBytes;
 using testing::ScratchFolder;
 
 // A created table closed and opened again, as a later reader sees it.
@@ -135,7 +136,7 @@ TEST(AttributeTables, AreMarkedAsShiftJis) {
     ASSERT_NE(t.Create(), nullptr);
     DefineLayerFields("EKI", t.handle());
     t.Close();
-    std::string bytes = ScratchFolder::Read(dir / "eki.dbf");
+    std::string bytes = ReadBytes(dir / "eki.dbf");
     ASSERT_GT(bytes.size(), 29u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0x13);  // language driver 19
 }

@@ -14,32 +14,31 @@ namespace {
 using testing::CrLfLines;
 using testing::DescriptionText;
 using testing::HeaderLine;
+using testing::kTestSheetLine7;
 using testing::ReadBytes;
 using testing::ReadLayer;
-using testing::RunFixture;
-using testing::ScratchFolder;
+using testing::TestSheetHeader;
 using testing::Vertex;
 using testing::WriteBytes;
+using testing::WrittenSheetTest;
 
-// Sheet 09LD171 in system 9, origin X 1000 (north), Y 2000 (east).
-constexpr std::string_view kLine7 = "9,1000.0,2000.0,1300.0,2400.0,,,,,1";
-
-std::string Header() { return HeaderLine("09LD171", 1000.0, 2000.0, 1300.0, 2400.0); }
+using LineLayerWriter = WrittenSheetTest;
+using RoadLayerWriter = WrittenSheetTest;
+using NodeLayerWriter = WrittenSheetTest;
+using PointLayerWriter = WrittenSheetTest;
+using FrameLayerWriter = WrittenSheetTest;
 
 void WriteRailwaySheet(const std::filesystem::path& sheet) {
-    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kLine7, {"09LD171\\OTHERS\\TETUDOU.ATR"}));
-    WriteBytes(sheet / "OTHERS/OTHERS.ARC",
-               CrLfLines({Header(), "L2201,1,12,4", "0.0,0.0", "10.0,0.0", "10.0,0.0", "20.0,5.0", "L2201,2,13,2",
-                          "1.0,1.0", "2.0,2.0"}));
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kTestSheetLine7, {"09LD171\\OTHERS\\TETUDOU.ATR"}));
+    WriteBytes(sheet / "OTHERS/OTHERS.ARC", CrLfLines({TestSheetHeader(), "L2201,1,12,4", "0.0,0.0", "10.0,0.0",
+                                                       "10.0,0.0", "20.0,5.0", "L2201,2,13,2", "1.0,1.0", "2.0,2.0"}));
     WriteBytes(sheet / "OTHERS/TETUDOU.ATR",
-               CrLfLines({Header(), ToCp932("L2201,-12,1,ＪＲ線"), "L2201,13,1,second", "L2201,99,1,lost"}));
+               CrLfLines({TestSheetHeader(), ToCp932("L2201,-12,1,ＪＲ線"), "L2201,13,1,second", "L2201,99,1,lost"}));
 }
 
-TEST(LineLayerWriter, ANegativeIdDrawsItsArcBackwardsWithoutRepeatedPointsAndKeepsItsSign) {
-    ScratchFolder folder;
-    WriteRailwaySheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(LineLayerWriter, ANegativeIdDrawsItsArcBackwardsWithoutRepeatedPointsAndKeepsItsSign) {
+    WriteRailwaySheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     const auto tetudou = ReadLayer(fixture.output / "tetudou");
     ASSERT_TRUE(tetudou.opened);
@@ -56,11 +55,9 @@ TEST(LineLayerWriter, ANegativeIdDrawsItsArcBackwardsWithoutRepeatedPointsAndKee
     EXPECT_EQ(fixture.run.statistics.largest_vertex_count, 3);
 }
 
-TEST(LineLayerWriter, ALineWithoutItsArcIsReportedAndKeepsARecordWithANullShape) {
-    ScratchFolder folder;
-    WriteRailwaySheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(LineLayerWriter, ALineWithoutItsArcIsReportedAndKeepsARecordWithANullShape) {
+    WriteRailwaySheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     EXPECT_EQ(fixture.port.messages, std::vector<std::string>{ToCp932("error:ARCIDが見つからない:TETUDOU:4")});
     const auto tetudou = ReadLayer(fixture.output / "tetudou");
@@ -72,13 +69,11 @@ TEST(LineLayerWriter, ALineWithoutItsArcIsReportedAndKeepsARecordWithANullShape)
     EXPECT_EQ(tetudou.Text(2, "name"), "");
 }
 
-TEST(LineLayerWriter, ASecondSheetAppendsItsRecordsAfterTheFirstSheets) {
-    ScratchFolder folder;
+TEST_F(LineLayerWriter, ASecondSheetAppendsItsRecordsAfterTheFirstSheets) {
     WriteRailwaySheet(folder / "a");
     WriteRailwaySheet(folder / "b");
     WriteBytes(folder / "b/OTHERS/TETUDOU.ATR",
                CrLfLines({HeaderLine("09LD172", 1000.0, 2400.0, 1300.0, 2800.0), "L2201,12,1,next"}));
-    RunFixture fixture(folder / "out");
     ASSERT_EQ(fixture.Convert(folder / "a/09LD171.TXT"), SheetOutcome::Converted);
     ASSERT_EQ(fixture.Convert(folder / "b/09LD171.TXT"), SheetOutcome::Converted);
 
@@ -90,15 +85,13 @@ TEST(LineLayerWriter, ASecondSheetAppendsItsRecordsAfterTheFirstSheets) {
     EXPECT_EQ(tetudou.vertices[3].front(), (Vertex{2400, 1000}));
 }
 
-TEST(LineLayerWriter, AnArcOfMoreThan8000PointsIsWrittenWhole) {
-    ScratchFolder folder;
-    std::string arcs = Header() + "\r\nL2201,1,1,9001\r\n";
+TEST_F(LineLayerWriter, AnArcOfMoreThan8000PointsIsWrittenWhole) {
+    std::string arcs = TestSheetHeader() + "\r\nL2201,1,1,9001\r\n";
     for (int i = 0; i < 9001; ++i) arcs += std::to_string(i) + ".5,0\r\n";
-    WriteBytes(folder / "sheet/09LD171.TXT", DescriptionText(kLine7, {"OTHERS/TETUDOU.ATR"}));
-    WriteBytes(folder / "sheet/OTHERS/OTHERS.ARC", arcs);
-    WriteBytes(folder / "sheet/OTHERS/TETUDOU.ATR", CrLfLines({Header(), "L2201,1,0"}));
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kTestSheetLine7, {"OTHERS/TETUDOU.ATR"}));
+    WriteBytes(sheet / "OTHERS/OTHERS.ARC", arcs);
+    WriteBytes(sheet / "OTHERS/TETUDOU.ATR", CrLfLines({TestSheetHeader(), "L2201,1,0"}));
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     const auto tetudou = ReadLayer(fixture.output / "tetudou");
     ASSERT_EQ(tetudou.shape_count, 1);
@@ -108,19 +101,17 @@ TEST(LineLayerWriter, AnArcOfMoreThan8000PointsIsWrittenWhole) {
 }
 
 void WriteRoadSheet(const std::filesystem::path& sheet) {
-    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kLine7, {"ROAD\\ROAD.ATR"}));
-    WriteBytes(sheet / "ROAD/ROADNTWK.ARC", CrLfLines({Header(), "L2101,3,5,2", "1.5,2.5", "3.0,4.0"}));
-    WriteBytes(sheet / "ROAD/ROADNTWK.TIE", CrLfLines({Header(), "5,100,200"}));
-    WriteBytes(sheet / "ROAD/ROADNTWK.NOD",
-               CrLfLines({Header(), "100,12,3,1.5,2.5", "5", "6", "-7", "200,0,0,3.0,4.0", "300,37,1,9,9", "5"}));
-    WriteBytes(sheet / "ROAD/ROAD.ATR", CrLfLines({Header(), ToCp932("L2101,5,2,国道"), "L2101,6,0"}));
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kTestSheetLine7, {"ROAD\\ROAD.ATR"}));
+    WriteBytes(sheet / "ROAD/ROADNTWK.ARC", CrLfLines({TestSheetHeader(), "L2101,3,5,2", "1.5,2.5", "3.0,4.0"}));
+    WriteBytes(sheet / "ROAD/ROADNTWK.TIE", CrLfLines({TestSheetHeader(), "5,100,200"}));
+    WriteBytes(sheet / "ROAD/ROADNTWK.NOD", CrLfLines({TestSheetHeader(), "100,12,3,1.5,2.5", "5", "6", "-7",
+                                                       "200,0,0,3.0,4.0", "300,37,1,9,9", "5"}));
+    WriteBytes(sheet / "ROAD/ROAD.ATR", CrLfLines({TestSheetHeader(), ToCp932("L2101,5,2,国道"), "L2101,6,0"}));
 }
 
-TEST(RoadLayerWriter, ValuesTheLineRunsShortOfAreEmptyAndTheTieGivesTheNodes) {
-    ScratchFolder folder;
-    WriteRoadSheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(RoadLayerWriter, ValuesTheLineRunsShortOfAreEmptyAndTheTieGivesTheNodes) {
+    WriteRoadSheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     const auto road = ReadLayer(fixture.output / "road");
     ASSERT_EQ(road.record_count, 2);
@@ -140,11 +131,9 @@ TEST(RoadLayerWriter, ValuesTheLineRunsShortOfAreEmptyAndTheTieGivesTheNodes) {
     EXPECT_EQ(fixture.run.statistics.longest_value[6][1], 0);
 }
 
-TEST(NodeLayerWriter, ANodeGivesOneRecordPerArcEachWithTheNodesPoint) {
-    ScratchFolder folder;
-    WriteRoadSheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(NodeLayerWriter, ANodeGivesOneRecordPerArcEachWithTheNodesPoint) {
+    WriteRoadSheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     const auto nodes = ReadLayer(fixture.output / "road_nod");
     ASSERT_TRUE(nodes.opened);
@@ -165,14 +154,13 @@ TEST(NodeLayerWriter, ANodeGivesOneRecordPerArcEachWithTheNodesPoint) {
     EXPECT_EQ(nodes.Text(3, "ptagname"), NodeTagCaption(37).substr(0, 36));
 }
 
-TEST(PointLayerWriter, APointIsLookedUpByItsSignedIdAndAMissingOneKeepsANullShape) {
-    ScratchFolder folder;
-    const auto sheet = folder / "sheet";
-    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kLine7, {"OTHERS\\EKI.ATR"}));
-    WriteBytes(sheet / "OTHERS/EKI.PNT", CrLfLines({Header(), "P7101,1,10.0,20.0", "P7101,-2,30,40", "X,3,1,1"}));
-    WriteBytes(sheet / "OTHERS/EKI.ATR", CrLfLines({Header(), ToCp932("P7101,1,1,東京"), "P7101,2,1,gone", "Q,3,1,x"}));
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(sheet / "09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(PointLayerWriter, APointIsLookedUpByItsSignedIdAndAMissingOneKeepsANullShape) {
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kTestSheetLine7, {"OTHERS\\EKI.ATR"}));
+    WriteBytes(sheet / "OTHERS/EKI.PNT",
+               CrLfLines({TestSheetHeader(), "P7101,1,10.0,20.0", "P7101,-2,30,40", "X,3,1,1"}));
+    WriteBytes(sheet / "OTHERS/EKI.ATR",
+               CrLfLines({TestSheetHeader(), ToCp932("P7101,1,1,東京"), "P7101,2,1,gone", "Q,3,1,x"}));
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     EXPECT_EQ(fixture.port.messages,
               (std::vector<std::string>{"error:PNT:" + PathToCp932(sheet / "OTHERS/EKI") + ":4",
@@ -186,11 +174,8 @@ TEST(PointLayerWriter, APointIsLookedUpByItsSignedIdAndAMissingOneKeepsANullShap
     EXPECT_EQ(eki.shape_types[1], SHPT_NULL);
 }
 
-TEST(FrameLayerWriter, WritesTheFrameFromTheCornerTextsAsTheyStand) {
-    ScratchFolder folder;
-    const auto sheet = folder / "sheet";
+TEST_F(FrameLayerWriter, WritesTheFrameFromTheCornerTextsAsTheyStand) {
     WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,-80.5,-360.25,219.5,39.75,,,,,0", {}));
-    RunFixture fixture(folder / "out");
     ASSERT_EQ(fixture.Convert(sheet / "09LD171.TXT", "13101"), SheetOutcome::Converted);
 
     const auto zuyo = ReadLayer(fixture.output / "zuyo");
@@ -217,11 +202,9 @@ TEST(FrameLayerWriter, WritesTheFrameFromTheCornerTextsAsTheyStand) {
     EXPECT_TRUE(fixture.port.messages.empty());
 }
 
-TEST(FrameLayerWriter, EachSheetAppendsItsFrameAndItsEdges) {
-    ScratchFolder folder;
+TEST_F(FrameLayerWriter, EachSheetAppendsItsFrameAndItsEdges) {
     WriteBytes(folder / "a/09LD171.TXT", DescriptionText("9,0,0,300,400,,,,,1", {}));
     WriteBytes(folder / "b/09LD172.TXT", DescriptionText("9,0,400,300,800,,,,,2", {}));
-    RunFixture fixture(folder / "out");
     ASSERT_EQ(fixture.Convert(folder / "a/09LD171.TXT"), SheetOutcome::Converted);
     ASSERT_EQ(fixture.Convert(folder / "b/09LD172.TXT"), SheetOutcome::Converted);
 

@@ -16,14 +16,15 @@ namespace {
 using testing::CrLfLines;
 using testing::DescriptionText;
 using testing::HeaderLine;
+using testing::kTestSheetLine7;
 using testing::ReadBytes;
 using testing::ReadLayer;
-using testing::RunFixture;
-using testing::ScratchFolder;
+using testing::TestSheetHeader;
 using testing::Vertex;
 using testing::WriteBytes;
+using testing::WrittenSheetTest;
 
-std::string Header(std::string_view sheet = "09LD171") { return HeaderLine(sheet, 1000.0, 2000.0, 1300.0, 2400.0); }
+using PolygonLayerWriter = WrittenSheetTest;
 
 // Points are (X north, Y east), relative to the origin (1000, 2000).
 //   A = [0,10]x[0,10], complete: arcs 7 (shared with B), 4, 9 (shared with C), 3.
@@ -32,25 +33,22 @@ std::string Header(std::string_view sheet = "09LD171") { return HeaderLine(sheet
 //   D: a loop of arc 13, line tag 6.               Arc 15 bounds nothing.
 //   E: in the attributes, not in the .PGN.         F: refers to a missing arc only.
 void WriteWaterSheet(const std::filesystem::path& sheet, std::string_view sheet_name = "09LD171") {
-    WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,1000,2000,1300,2400,,,,,1", {"09LD171\\MIZU\\MIZU.ATR"}));
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText(kTestSheetLine7, {"09LD171\\MIZU\\MIZU.ATR"}));
     WriteBytes(sheet / "MIZU/MIZU.ARC",
-               CrLfLines({Header(sheet_name), "L5101,1,3,2", "0,10", "0,0", "L5101,1,4,2", "10,0", "10,10",
+               CrLfLines({TestSheetHeader(sheet_name), "L5101,1,3,2", "0,10", "0,0", "L5101,1,4,2", "10,0", "10,10",
                           "L5101,1,7,2", "0,0", "10,0", "L5101,1,9,2", "10,10", "0,10", "L5101,5,11,4", "10,10",
                           "10,20", "0,20", "0,10", "L5101,1,12,4", "0,0", "0,-10", "10,-10", "10,0", "L5101,6,13,4",
                           "30,30", "30,40", "40,40", "30,30", "L5101,1,15,2", "50,50", "60,60"}));
     WriteBytes(sheet / "MIZU/MIZU.PGN",
-               CrLfLines({Header(sheet_name), "A5101,1,4,5,5", "7", "4", "9", "3", "A5101,2,2,5,-5", "12", "-7",
-                          "A5101,3,2,5.5,15.25", "-9", "11", "A5101,4,1,33,37", "13", "A5101,6,1,0,0", "99"}));
-    WriteBytes(sheet / "MIZU/MIZU.ATR",
-               CrLfLines({Header(sheet_name), ToCp932("A5101,1,1,池"), "A5101,2,1,B", "A5101,3,1,C", "A5101,4,1,D",
-                          "A5101,5,1,E", "A5101,6,1,F"}));
+               CrLfLines({TestSheetHeader(sheet_name), "A5101,1,4,5,5", "7", "4", "9", "3", "A5101,2,2,5,-5", "12",
+                          "-7", "A5101,3,2,5.5,15.25", "-9", "11", "A5101,4,1,33,37", "13", "A5101,6,1,0,0", "99"}));
+    WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({TestSheetHeader(sheet_name), ToCp932("A5101,1,1,池"), "A5101,2,1,B",
+                                                   "A5101,3,1,C", "A5101,4,1,D", "A5101,5,1,E", "A5101,6,1,F"}));
 }
 
-TEST(PolygonLayerWriter, EveryPolygonGoesToTheBaseAndTheCompleteOnesAlsoToPgn) {
-    ScratchFolder folder;
-    WriteWaterSheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(PolygonLayerWriter, EveryPolygonGoesToTheBaseAndTheCompleteOnesAlsoToPgn) {
+    WriteWaterSheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     const auto base = ReadLayer(fixture.output / "mizu");
     ASSERT_EQ(base.record_count, 6);
@@ -74,15 +72,13 @@ TEST(PolygonLayerWriter, EveryPolygonGoesToTheBaseAndTheCompleteOnesAlsoToPgn) {
 
     EXPECT_EQ(fixture.port.messages,
               (std::vector<std::string>{
-                  ToCp932("error:ARCが見つからない:") + PathToCp932(folder / "sheet/MIZU/MIZU") + ":16",
+                  ToCp932("error:ARCが見つからない:") + PathToCp932(sheet / "MIZU/MIZU") + ":16",
                   ToCp932("error:PGNIDが見つからない:MIZU:6"), ToCp932("error:ARCIDが見つからない:MIZU:7")}));
 }
 
-TEST(PolygonLayerWriter, APolygonCutByTheFrameLeavesALabelLineWithItsBaseRecord) {
-    ScratchFolder folder;
-    WriteWaterSheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(PolygonLayerWriter, APolygonCutByTheFrameLeavesALabelLineWithItsBaseRecord) {
+    WriteWaterSheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
     // C is record 2; its label is the representative point plus the origin.
     EXPECT_EQ(ReadBytes(fixture.output / "mizu_pgn.txt"), "2, 1.00550000000000E+0003, 2.01525000000000E+0003\r\n");
 
@@ -99,11 +95,9 @@ TEST(PolygonLayerWriter, APolygonCutByTheFrameLeavesALabelLineWithItsBaseRecord)
     EXPECT_EQ(base.Text(8, "name"), "C");
 }
 
-TEST(PolygonLayerWriter, BoundaryArcsCarryTheirSidesAndOnlyOpenSidesReachTheEngine) {
-    ScratchFolder folder;
-    WriteWaterSheet(folder / "sheet");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(PolygonLayerWriter, BoundaryArcsCarryTheirSidesAndOnlyOpenSidesReachTheEngine) {
+    WriteWaterSheet(sheet);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     // In .ARC order; arc 13 (line tag 6) and arc 15 (no polygon) are left out.
     const auto arcs = ReadLayer(fixture.output / "mizu_arc");
@@ -154,9 +148,7 @@ TEST(PolygonLayerWriter, BoundaryArcsCarryTheirSidesAndOnlyOpenSidesReachTheEngi
     EXPECT_EQ(lines, segments);
 }
 
-TEST(PolygonLayerWriter, AHoleListedAfterItsOutlineBecomesASecondClosedRing) {
-    ScratchFolder folder;
-    const auto sheet = folder / "sheet";
+TEST_F(PolygonLayerWriter, AHoleListedAfterItsOutlineBecomesASecondClosedRing) {
     WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,0,0,300,400,,,,,1", {"MIZU\\MIZU.ATR"}));
     const std::string header = HeaderLine("09LD171", 0, 0, 300, 400);
     WriteBytes(sheet / "MIZU/MIZU.ARC",
@@ -164,8 +156,7 @@ TEST(PolygonLayerWriter, AHoleListedAfterItsOutlineBecomesASecondClosedRing) {
                           "20,10", "20,20", "10,20", "10,10"}));
     WriteBytes(sheet / "MIZU/MIZU.PGN", CrLfLines({header, "A5101,1,2,5,5", "20", "-21", "A5101,2,1,15,15", "21"}));
     WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({header, "A5101,1,0", "A5101,2,0"}));
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(sheet / "09LD171.TXT"), SheetOutcome::Converted);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
 
     for (const char* name : {"mizu", "mizu_pgn"}) {
         SCOPED_TRACE(name);
@@ -180,38 +171,33 @@ TEST(PolygonLayerWriter, AHoleListedAfterItsOutlineBecomesASecondClosedRing) {
     EXPECT_EQ(fixture.run.statistics.largest_vertex_count, 10);
 }
 
-TEST(PolygonLayerWriter, EngineCoordinatesAreThousandthsRoundedHalfToEven) {
+TEST_F(PolygonLayerWriter, EngineCoordinatesAreThousandthsRoundedHalfToEven) {
     EXPECT_EQ(EngineCoordinate(12.3456), 12346);
     EXPECT_EQ(EngineCoordinate(-7.0004), -7000);
     EXPECT_EQ(EngineCoordinate(0.0025), 2);
     EXPECT_EQ(EngineCoordinate(0.0035), 4);
     EXPECT_EQ(EngineCoordinate(1e12), INT32_MAX);
 
-    ScratchFolder folder;
-    const auto sheet = folder / "sheet";
     WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,0,0,300,400,,,,,1", {"MIZU\\MIZU.ATR"}));
     const std::string header = HeaderLine("09LD171", 0, 0, 300, 400);
     WriteBytes(sheet / "MIZU/MIZU.ARC", CrLfLines({header, "L5101,1,1,2", "12.3456,-7.0004", "0,0"}));
     WriteBytes(sheet / "MIZU/MIZU.PGN", CrLfLines({header, "A5101,1,1,1,1", "1"}));
     WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({header, "A5101,1,0"}));
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(sheet / "09LD171.TXT"), SheetOutcome::Converted);
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
     EXPECT_EQ(ReadBytes(fixture.output / "mizu_arc.txt"), "12346,-7000,0,0\r\n");
 }
 
-TEST(PolygonLayerWriter, LabelRealsAreTwentyThreeCharactersOfScientificNotation) {
+TEST_F(PolygonLayerWriter, LabelRealsAreTwentyThreeCharactersOfScientificNotation) {
     EXPECT_EQ(FormatLabelReal(1015.5), " 1.01550000000000E+0003");
     EXPECT_EQ(FormatLabelReal(-0.000123456789012345), "-1.23456789012345E-0004");
     EXPECT_EQ(FormatLabelReal(0.0), " 0.00000000000000E+0000");
     EXPECT_EQ(FormatLabelReal(-35999.25).size(), 23u);
 }
 
-TEST(PolygonLayerWriter, AMissingAttributeFileStillCreatesEveryOutput) {
-    ScratchFolder folder;
-    WriteWaterSheet(folder / "sheet");
-    std::filesystem::remove(folder / "sheet/MIZU/MIZU.ATR");
-    RunFixture fixture(folder / "out");
-    ASSERT_EQ(fixture.Convert(folder / "sheet/09LD171.TXT"), SheetOutcome::Converted);
+TEST_F(PolygonLayerWriter, AMissingAttributeFileStillCreatesEveryOutput) {
+    WriteWaterSheet(sheet);
+    std::filesystem::remove(sheet / "MIZU/MIZU.ATR");
+    ASSERT_EQ(Convert(), SheetOutcome::Converted);
     for (const char* name : {"mizu", "mizu_pgn", "mizu_arc"}) {
         SCOPED_TRACE(name);
         const auto layer = ReadLayer(fixture.output / name);

@@ -122,7 +122,7 @@ class SampleConversion : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         scratch_ = new ScratchFolder();
-        fixture_ = new RunFixture(scratch_->path() / "out");
+        fixture_ = new RunFixture(scratch_->Path() / "out");
         for (const auto& [code, sheet] : kSheets)
             outcomes_.push_back(fixture_->Convert(SheetFolder(code, sheet) / (std::string(sheet) + ".TXT"), code));
     }
@@ -246,13 +246,13 @@ TEST_F(SampleConversion, ArcSegmentsAreEngineUnitsWithTheLowerEndPointFirst) {
 }
 
 TEST_F(SampleConversion, GdalOpensEveryLayerWithTheSameCountsJapaneseTextsAndTheZone) {
-    if (RunCommand("command -v ogrinfo", scratch_->path()).status != 0) GTEST_SKIP() << "ogrinfo (gdal-bin) missing";
+    if (RunCommand("command -v ogrinfo", scratch_->Path()).status != 0) GTEST_SKIP() << "ogrinfo (gdal-bin) missing";
     for (const std::string& name : FileNames(Output())) {
         if (!name.ends_with(".shp")) continue;
         SCOPED_TRACE(name);
         const auto layer = ReadLayer(Output() / name.substr(0, name.size() - 4));
         const CommandResult summary =
-            RunCommand("ogrinfo -ro -al -so '" + (Output() / name).string() + "'", scratch_->path());
+            RunCommand("ogrinfo -ro -al -so '" + (Output() / name).string() + "'", scratch_->Path());
         EXPECT_EQ(summary.status, 0);
         EXPECT_EQ(summary.err, "");
         EXPECT_NE(summary.out.find("Feature Count: " + std::to_string(layer.record_count) + "\n"), std::string::npos)
@@ -260,7 +260,7 @@ TEST_F(SampleConversion, GdalOpensEveryLayerWithTheSameCountsJapaneseTextsAndThe
         EXPECT_NE(summary.out.find("ID[\"EPSG\",30169]"), std::string::npos) << summary.out;
         // Every feature read, geometry included, without a complaint.
         const CommandResult features =
-            RunCommand("ogrinfo -ro -al -q '" + (Output() / name).string() + "'", scratch_->path());
+            RunCommand("ogrinfo -ro -al -q '" + (Output() / name).string() + "'", scratch_->Path());
         EXPECT_EQ(features.status, 0);
         EXPECT_EQ(features.err, "");
         if (name == "mizu.shp") {
@@ -294,7 +294,7 @@ std::vector<std::string> ListedMessages(const std::string& sheet_path, const std
 
 TEST(BadSampleConversion, EachSheetGivesExactlyItsListedMessagesAndLeavesTheOutputInStep) {
     ScratchFolder scratch;
-    RunFixture fixture(scratch.path() / "out");
+    RunFixture fixture(scratch.Path() / "out");
     struct Case {
         const char* sheet;
         SheetOutcome outcome;

@@ -24,6 +24,10 @@ std::string HeaderLine(std::string_view sheet_name, double origin_x, double orig
     return "FH," + std::string(sheet_name) + ",DM,1,2,3,4,5," + numbers;
 }
 
+std::string TestSheetHeader(std::string_view sheet_name) {
+    return HeaderLine(sheet_name, 1000.0, 2000.0, 1300.0, 2400.0);
+}
+
 std::string DescriptionText(std::string_view line7, std::initializer_list<std::string_view> files) {
     std::string text = CrLfLines({"line one", "line two", "200301", "history", "09LD171", "level"});
     text += CrLfLines({line7, "m", "09LD172", "line ten"});

@@ -2,6 +2,8 @@
 // tests of the layer writers and the sheet dispatch.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <initializer_list>
 #include <ostream>
@@ -13,6 +15,7 @@
 #include "convert/conversion_run_state.h"
 #include "convert/sheet_dispatch.h"
 #include "platform/message_port.h"
+#include "scratch_folder.h"
 
 namespace gridora::testing {
 
@@ -58,6 +61,24 @@ struct RunFixture {
     std::filesystem::path output;
     ConversionRunState run;
     RecordingPort port;
+};
+
+// Sheet 09LD171 of system 9 as the layer writer tests draw it: origin X 1000 (north),
+// Y 2000 (east), upper-right corner X 1300, Y 2400. Line 7 of its description:
+inline constexpr std::string_view kTestSheetLine7 = "9,1000.0,2000.0,1300.0,2400.0,,,,,1";
+// The header line of its data files, under another sheet name when given.
+std::string TestSheetHeader(std::string_view sheet_name = "09LD171");
+
+// A layer writer test: a scratch folder whose sheet/ the test fills with one sheet,
+// described by sheet/09LD171.TXT, and a run converting into out/.
+class WrittenSheetTest : public ::testing::Test {
+protected:
+    // Converts sheet/09LD171.TXT.
+    SheetOutcome Convert() { return fixture.Convert(sheet / "09LD171.TXT"); }
+
+    ScratchFolder folder;
+    const std::filesystem::path sheet = folder / "sheet";
+    RunFixture fixture{folder / "out"};
 };
 
 // The names of the files in a folder, sorted.

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "input/data_file.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 namespace gridora {
 namespace {

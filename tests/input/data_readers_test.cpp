@@ -7,7 +7,7 @@
 #include "input/data_readers.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 namespace gridora {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 namespace gridora {
 namespace {

@@ -2,11 +2,12 @@
 
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 namespace gridora {
 namespace {
 
+using testing::ReadBytes;
 using testing::ScratchFolder;
 
 TEST(IniFile, MissingFileSectionOrKeyGivesTheDefault) {
@@ -61,7 +62,7 @@ TEST(IniFile, WritingAKeyReplacesItInPlaceAndKeepsEveryOtherLine) {
     auto path = dir.Write("x.Ini",
                           "; comment\n[A]\nk1=1\n\n[B]\nK2=old\nk3=3\n[C]\nk2=untouched\n");
     ASSERT_TRUE(WriteIniString(path, "b", "k2", "new"));
-    EXPECT_EQ(ScratchFolder::Read(path),
+    EXPECT_EQ(ReadBytes(path),
               "; comment\r\n[A]\r\nk1=1\r\n\r\n[B]\r\nk2=new\r\nk3=3\r\n[C]\r\nk2=untouched\r\n");
 }
 
@@ -71,7 +72,7 @@ TEST(IniFile, NewKeyGoesAfterTheLastKeyOfItsSection) {
     IniFile ini(path);
     ini.WriteInteger("A", "k2", 2);
     ASSERT_TRUE(ini.Save());
-    EXPECT_EQ(ScratchFolder::Read(path), "[A]\r\nk1=1\r\nk2=2\r\n\r\n[B]\r\nx=1\r\n");
+    EXPECT_EQ(ReadBytes(path), "[A]\r\nk1=1\r\nk2=2\r\n\r\n[B]\r\nx=1\r\n");
 }
 
 TEST(IniFile, WritingCreatesFileAndSection) {
@@ -80,7 +81,7 @@ TEST(IniFile, WritingCreatesFileAndSection) {
     const std::string section = ToCp932("図形");
     ASSERT_TRUE(WriteIniString(path, section, "sXYmax", "10000"));
     ASSERT_TRUE(WriteIniString(path, "MapServer", "a", "1"));
-    EXPECT_EQ(ScratchFolder::Read(path), "[" + section + "]\r\nsXYmax=10000\r\n[MapServer]\r\na=1\r\n");
+    EXPECT_EQ(ReadBytes(path), "[" + section + "]\r\nsXYmax=10000\r\n[MapServer]\r\na=1\r\n");
     EXPECT_EQ(ReadIniInteger(path, section, "SXYMAX", 0), 10000);
 }
 

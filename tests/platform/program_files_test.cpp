@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/program_files.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 namespace gridora {
 namespace {

@@ -20,7 +20,7 @@ extern "C" {
 }
 
 #include "platform/cp932.h"
-#include "platform/scratch_folder.h"
+#include "scratch_folder.h"
 
 extern char** environ;
 
