@@ -7,7 +7,6 @@
 #include "input/data_file.h"
 #include "input/text_fields.h"
 #include "platform/cp932.h"
-#include "platform/file_lookup.h"
 
 namespace gridora {
 
@@ -24,28 +23,22 @@ std::string LineMessage(std::string_view prefix, std::string_view layer_name, in
 bool WalkAttributeFile(const std::filesystem::path& path, char letter, std::string_view bad_line_prefix,
                        std::string_view layer_name, SheetHeader& header, MessagePort& port,
                        const std::function<void(const FeatureLine&)>& on_feature) {
-    std::optional<std::string> text = LoadDataFile(path);
-    if (!text) return false;
-    const std::string path_text = PathToCp932(path);
-    LineReader reader(*text);
-    std::string_view line;
-    while (reader.Next(line)) {
-        std::string_view rest = line;
-        const std::string_view code = TakeField(rest);
-        if (code == "FH") {
-            ReadSheetHeader(rest, header, SourceLine{path_text, reader.LineNumber()});
-        } else if (!code.empty() && code.front() == letter) {
-            FeatureLine feature;
-            feature.line = reader.LineNumber();
-            feature.code = code;
-            feature.id = ParseInteger(TakeField(rest));
-            feature.value_count = ParseInteger(TakeField(rest));
-            feature.values = rest;
-            on_feature(feature);
-        } else {
-            port.ShowMessage(LineMessage(bad_line_prefix, layer_name, reader.LineNumber()));
+    SheetDataFile file;
+    if (!file.Open(path)) return false;
+    file.Walk(header, [&](std::string_view code, std::string_view rest) {
+        const int line = file.At().number;
+        if (code.empty() || code.front() != letter) {
+            port.ShowMessage(LineMessage(bad_line_prefix, layer_name, line));
+            return;
         }
-    }
+        FeatureLine feature;
+        feature.line = line;
+        feature.code = code;
+        feature.id = ParseInteger(TakeField(rest));
+        feature.value_count = ParseInteger(TakeField(rest));
+        feature.values = rest;
+        on_feature(feature);
+    });
     return true;
 }
 

@@ -9,7 +9,6 @@
 #include "input/data_file.h"
 #include "input/data_readers.h"
 #include "input/text_fields.h"
-#include "platform/file_lookup.h"
 
 namespace gridora {
 
@@ -106,20 +105,11 @@ void WriteNodeLayer(WriterContext& context, int layer, const std::filesystem::pa
     StagedShapefile& file = group.shapefiles.emplace_back(output_base, SHPT_POINT, "NOD");
 
     const std::filesystem::path path = WithExtension(node_base, ".NOD");
-    std::optional<std::string> text = LoadDataFile(path);
-    if (!text) return;
-    const std::string path_text = PathToCp932(path);
+    SheetDataFile nodes;
+    if (!nodes.Open(path)) return;
     SheetHeader header;
-    LineReader reader(*text);
-    std::string_view line;
-    while (reader.Next(line)) {
-        std::string_view rest = line;
-        const std::string_view first = TakeField(rest);
-        const SourceLine at{path_text, reader.LineNumber()};
-        if (first == "FH") {
-            ReadSheetHeader(rest, header, at);
-            continue;
-        }
+    nodes.Walk(header, [&](std::string_view first, std::string_view rest) {
+        const SourceLine at = nodes.At();
         const int32_t node_id = ParseInteger(first);
         const int32_t tag = ParseInteger(TakeField(rest));
         const int32_t arc_count = ParseInteger(TakeField(rest));
@@ -128,7 +118,7 @@ void WriteNodeLayer(WriterContext& context, int layer, const std::filesystem::pa
         const std::string caption = NodeTagCaption(tag);
         for (int32_t k = 0; k < arc_count; ++k) {
             std::string_view arc_line;
-            if (!reader.Next(arc_line)) break;
+            if (!nodes.Lines().Next(arc_line)) break;
             const int32_t arc_id = ParseInteger(TakeField(arc_line));
             file.AddRecord();
             file.SetInteger(0, node_id);
@@ -139,7 +129,7 @@ void WriteNodeLayer(WriterContext& context, int layer, const std::filesystem::pa
             file.SetInteger(5, arc_count);
             AddStoredPoint(file, header, x, y);
         }
-    }
+    });
 }
 
 }  // namespace gridora

@@ -21,6 +21,15 @@ std::optional<std::string> LoadDataFile(const std::filesystem::path& path) {
     return text;
 }
 
+bool SheetDataFile::Open(const std::filesystem::path& path) {
+    lines_.reset();
+    text_ = LoadDataFile(path);
+    if (!text_) return false;
+    lines_.emplace(*text_);
+    path_text_ = PathToCp932(path);
+    return true;
+}
+
 bool LineReader::Next(std::string_view& line) {
     if (rest_.empty() || rest_.front() == '\x1A') {
         rest_ = {};

@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "input/sheet_header.h"
+#include "input/text_fields.h"
+
 namespace gridora {
 
 // The whole content of the file, found with LocateDataFile (exact case first, then without
@@ -33,6 +36,44 @@ public:
 private:
     std::string_view rest_;
     int line_number_ = 0;
+};
+
+// A data file of a sheet, walked line by line: its "FH" header lines are parsed, every
+// other line goes to the caller. The lines are views of the text the object holds, so it
+// is neither copied nor moved.
+class SheetDataFile {
+public:
+    SheetDataFile() = default;
+    SheetDataFile(const SheetDataFile&) = delete;
+    SheetDataFile& operator=(const SheetDataFile&) = delete;
+
+    // Loads the file with LoadDataFile; false when it cannot be read.
+    bool Open(const std::filesystem::path& path);
+
+    // Reads the opened file to its end. A header line is parsed into `header`; any other
+    // line goes to `on_line(first_field, rest)`, which may read the further lines of its
+    // record through Lines(). Throws ConversionError where ReadSheetHeader does.
+    template <typename OnLine>
+    void Walk(SheetHeader& header, OnLine&& on_line) {
+        std::string_view line;
+        while (lines_->Next(line)) {
+            const std::string_view first = TakeField(line);
+            if (first == "FH") {
+                ReadSheetHeader(line, header, At());
+            } else {
+                on_line(first, line);
+            }
+        }
+    }
+
+    LineReader& Lines() { return *lines_; }
+    // The file (CP932) and the number of the line read last, for messages and errors.
+    SourceLine At() const { return {path_text_, lines_->LineNumber()}; }
+
+private:
+    std::optional<std::string> text_;
+    std::optional<LineReader> lines_;
+    std::string path_text_;
 };
 
 }  // namespace gridora

@@ -6,7 +6,6 @@
 #include "input/data_readers.h"
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "input/data_file.h"
@@ -18,27 +17,36 @@
 namespace gridora {
 namespace {
 
-// One data file being read: its lines, the texts its messages use, its header.
+bool StartsWith(std::string_view field, char letter) {
+    return !field.empty() && field.front() == letter;
+}
+
+// One data file being read: its lines and the texts its messages use.
 class DataFileReading {
 public:
     DataFileReading(const std::filesystem::path& base, const char* extension)
         : base_(base), path_(base.string() + extension) {}
 
-    bool Open() {
-        text_ = LoadDataFile(path_);
-        if (!text_) return false;
-        lines_.emplace(*text_);
-        file_text_ = PathToCp932(path_);
-        return true;
-    }
+    bool Open() { return file_.Open(path_); }
 
-    LineReader& Lines() { return *lines_; }
-    SourceLine At() const { return {file_text_, lines_->LineNumber()}; }
+    LineReader& Lines() { return file_.Lines(); }
+    SourceLine At() const { return file_.At(); }
 
-    // Parses a header line's rest; the readers keep no header values.
-    void ReadHeader(std::string_view rest) {
-        SheetHeader header;
-        ReadSheetHeader(rest, header, At());
+    // Reads the lines to the end of the file, parsing header lines. A line whose code
+    // starts with `record_letter` goes to `on_record(code, rest)`, which takes its fields
+    // from the rest and may read the further lines of its record; any other line is
+    // reported as `error_kind`. Without a letter ('\0', and no port needed), every line
+    // but a header is a record.
+    template <typename OnRecord>
+    void ReadRecords(char record_letter, std::string_view error_kind, MessagePort* port, OnRecord on_record) {
+        SheetHeader header;  // the readers keep no header values
+        file_.Walk(header, [&](std::string_view code, std::string_view rest) {
+            if (record_letter != '\0' && !StartsWith(code, record_letter)) {
+                Report(*port, error_kind);
+                return;
+            }
+            on_record(code, rest);
+        });
     }
 
     // Reports the current line: kind + base + ":" + line number.
@@ -47,22 +55,16 @@ public:
         std::string message(kind);
         message += base_text_;
         message += ':';
-        message += std::to_string(lines_->LineNumber());
+        message += std::to_string(At().number);
         port.ShowMessage(message);
     }
 
 private:
     std::filesystem::path base_;
     std::filesystem::path path_;
-    std::optional<std::string> text_;
-    std::optional<LineReader> lines_;
-    std::string file_text_;
+    SheetDataFile file_;
     std::string base_text_;
 };
-
-bool StartsWith(std::string_view field, char letter) {
-    return !field.empty() && field.front() == letter;
-}
 
 }  // namespace
 
@@ -73,17 +75,7 @@ bool ReadArcFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
     ArcPoints& points = arrays.arc_points;
     arcs.Clear();
     points.Clear();
-    std::string_view line;
-    while (file.Lines().Next(line)) {
-        std::string_view code = TakeField(line);
-        if (code == "FH") {
-            file.ReadHeader(line);
-            continue;
-        }
-        if (!StartsWith(code, 'L')) {
-            file.Report(port, "error:ARC:");
-            continue;
-        }
+    file.ReadRecords('L', "error:ARC:", &port, [&](std::string_view code, std::string_view line) {
         ArcRecord arc;
         arc.code = ShortCode(code);
         arc.line_tag = ParseInteger(TakeField(line));
@@ -100,7 +92,7 @@ bool ReadArcFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
             point.y = RealField(TakeField(point_line), file.At());
             arcs.At(index).last_point = points.Append(point);
         }
-    }
+    });
     return true;
 }
 
@@ -111,17 +103,7 @@ bool ReadPgnFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
     PgnArcRefs& refs = arrays.pgn_arc_refs;
     polygons.Clear();
     refs.Clear();
-    std::string_view line;
-    while (file.Lines().Next(line)) {
-        std::string_view code = TakeField(line);
-        if (code == "FH") {
-            file.ReadHeader(line);
-            continue;
-        }
-        if (!StartsWith(code, 'A')) {
-            file.Report(port, "error:PGN:");
-            continue;
-        }
+    file.ReadRecords('A', "error:PGN:", &port, [&](std::string_view code, std::string_view line) {
         PgnRecord polygon;
         polygon.code = ShortCode(code);
         polygon.polygon_id = ParseInteger(TakeField(line));
@@ -147,7 +129,7 @@ bool ReadPgnFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
                 file.Report(port, ToCp932("error:ARCが見つからない:"));
             }
         }
-    }
+    });
     return true;
 }
 
@@ -156,24 +138,14 @@ bool ReadPntFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
     if (!file.Open()) return false;
     PntRecords& points = arrays.pnt_records;
     points.Clear();
-    std::string_view line;
-    while (file.Lines().Next(line)) {
-        std::string_view code = TakeField(line);
-        if (code == "FH") {
-            file.ReadHeader(line);
-            continue;
-        }
-        if (!StartsWith(code, 'P')) {
-            file.Report(port, "error:PNT:");
-            continue;
-        }
+    file.ReadRecords('P', "error:PNT:", &port, [&](std::string_view code, std::string_view line) {
         PntRecord point;
         point.code = ShortCode(code);
         point.point_id = ParseInteger(TakeField(line));
         point.x = RealField(TakeField(line), file.At());
         point.y = RealField(TakeField(line), file.At());
         points.Append(point);
-    }
+    });
     return true;
 }
 
@@ -182,19 +154,13 @@ bool ReadTieFile(const std::filesystem::path& base, WorkArrays& arrays) {
     if (!file.Open()) return false;
     TieRecords& ties = arrays.tie_records;
     ties.Clear();
-    std::string_view line;
-    while (file.Lines().Next(line)) {
-        std::string_view first = TakeField(line);
-        if (first == "FH") {
-            file.ReadHeader(line);
-            continue;
-        }
+    file.ReadRecords('\0', {}, nullptr, [&](std::string_view first, std::string_view line) {
         TieRecord tie;
         tie.arc_id = ParseInteger(first);
         tie.start_node = ParseInteger(TakeField(line));
         tie.end_node = ParseInteger(TakeField(line));
         ties.Append(tie);
-    }
+    });
     return true;
 }
 
