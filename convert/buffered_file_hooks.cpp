@@ -13,6 +13,23 @@ namespace gridora {
 
 namespace {
 
+// Moves `bytes` between `buffer` and the file at `offset` with pread or pwrite, going on
+// after interrupted and partial transfers. Returns the bytes moved: fewer after an error
+// (`failed` then set) or, reading, at the end of the file.
+template <typename Transfer, typename Byte>
+std::size_t TransferAt(Transfer transfer, int fd, Byte* buffer, std::size_t bytes, uint64_t offset,
+                       bool* failed = nullptr) {
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = transfer(fd, buffer + done, bytes - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && failed) *failed = true;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 // A file with a window of its bytes [start, start + valid) held in memory. The window is
 // authoritative for that range; `dirty` says it differs from the disk.
 class WindowedFile {
@@ -69,14 +86,7 @@ public:
 
     bool Flush() {
         if (!dirty_) return true;
-        std::size_t done = 0;
-        while (done < window_.size()) {
-            const ssize_t n = ::pwrite(fd_, window_.data() + done, window_.size() - done,
-                                       static_cast<off_t>(start_ + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
-        }
+        if (TransferAt(::pwrite, fd_, window_.data(), window_.size(), start_) < window_.size()) return false;
         dirty_ = false;
         return true;
     }
@@ -92,39 +102,19 @@ private:
     // Reads the window starting at `at`; beyond the end of the file it is shorter or empty.
     bool Load(uint64_t at) {
         window_.resize(kWindow);
-        std::size_t done = 0;
-        while (done < kWindow) {
-            const ssize_t n = ::pread(fd_, window_.data() + done, kWindow - done, static_cast<off_t>(at + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                window_.clear();
-                return false;
-            }
-            if (n == 0) break;
-            done += static_cast<std::size_t>(n);
+        bool failed = false;
+        const std::size_t done = TransferAt(::pread, fd_, window_.data(), kWindow, at, &failed);
+        if (failed) {
+            window_.clear();
+            return false;
         }
         window_.resize(done);
         start_ = at;
         return true;
     }
-    std::size_t ReadDirect(char* out, std::size_t bytes) {
-        std::size_t done = 0;
-        while (done < bytes) {
-            const ssize_t n = ::pread(fd_, out + done, bytes - done, static_cast<off_t>(position_ + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        return done;
-    }
+    std::size_t ReadDirect(char* out, std::size_t bytes) { return TransferAt(::pread, fd_, out, bytes, position_); }
     std::size_t WriteDirect(const char* in, std::size_t bytes) {
-        std::size_t done = 0;
-        while (done < bytes) {
-            const ssize_t n = ::pwrite(fd_, in + done, bytes - done, static_cast<off_t>(position_ + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
+        const std::size_t done = TransferAt(::pwrite, fd_, in, bytes, position_);
         size_ = std::max(size_, position_ + done);
         return done;
     }
