@@ -10,10 +10,6 @@ using namespace ringweld;
 
 namespace {
 
-void put(int32_t* out, int32_t value) {
-    if (out) *out = value;
-}
-
 bool is_arc(const ArcTables& t, int32_t index) { return index >= 0 && index <= t.count && t.arcs.valid(index); }
 
 void put_point(const ArcPoint& p, int32_t* out_x, int32_t* out_y, int32_t* out_ent, int32_t* out_lin) {

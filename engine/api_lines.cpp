@@ -38,10 +38,6 @@ int32_t create(int32_t* out_count, DuplicateRule rule) {
     return 0;
 }
 
-void write_out(int32_t* out, int32_t value) {
-    if (out) *out = value;
-}
-
 }  // namespace
 
 extern "C" {
@@ -69,7 +65,7 @@ RW_API int32_t rw_put_line_ext_cpy(int32_t* out_count) {
     Session& s = session();
     cancel_staged_pairs(s.staging.rows());
     for (const LineRecord& r : s.staging) s.lines.append(r);
-    write_out(out_count, s.staging.count());
+    put(out_count, s.staging.count());
     s.staging.release();
     s.staging.configure(kStagingCapacity, kStagingCapacity);
     return 0;
@@ -83,8 +79,8 @@ RW_API int32_t rw_create_miniline_dupcut(int32_t* out_count) {
 
 RW_API int32_t rw_getnum_miniline(int32_t* out_minilines, int32_t* out_endpoints) {
     const Session& s = session();
-    write_out(out_minilines, s.lines.count());
-    write_out(out_endpoints, s.endpoint_count());
+    put(out_minilines, s.lines.count());
+    put(out_endpoints, s.endpoint_count());
     return 0;
 }
 
@@ -93,13 +89,13 @@ RW_API int32_t rw_getxy_miniline(int32_t index, int32_t* out_ent, int32_t* out_l
     const Session& s = session();
     if (!s.lines.valid(index)) return kIndexOutOfRange;
     const LineRecord& r = s.lines[static_cast<std::size_t>(index)];
-    write_out(out_ent, r.ent);
-    write_out(out_lin, r.lin);
-    write_out(out_x1, r.x1);
-    write_out(out_y1, r.y1);
-    write_out(out_x2, r.x2);
-    write_out(out_y2, r.y2);
-    write_out(out_key, r.key);
+    put(out_ent, r.ent);
+    put(out_lin, r.lin);
+    put(out_x1, r.x1);
+    put(out_y1, r.y1);
+    put(out_x2, r.x2);
+    put(out_y2, r.y2);
+    put(out_key, r.key);
     return 0;
 }
 

@@ -11,10 +11,6 @@ using namespace ringweld;
 
 namespace {
 
-void put(int32_t* out, int32_t value) {
-    if (out) *out = value;
-}
-
 PolygonTables& tables() { return session().polygons; }
 PolygonCursor& cursor() { return session().polygons.cursor; }
 

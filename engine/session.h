@@ -21,6 +21,11 @@ struct SessionSizes {
     int32_t pxysize = 2000;
 };
 
+// Fills an output parameter of a flat export when the caller passed one.
+inline void put(int32_t* out, int32_t value) {
+    if (out) *out = value;
+}
+
 // Capacity of the staging table after rw_start, rw_end, rw_init_line and
 // rw_put_line_ext_cpy.
 inline constexpr int32_t kStagingCapacity = 1000;
