@@ -111,17 +111,21 @@ int Extract(const ExtractCommand& command, std::string& report) {
         return UNLHA_ERROR_WRITE;
     }
 
-    // Second pass: data.
+    // Second pass: data, from the first selected member's header to the last selected
+    // member; the headers outside that range were checked by the first pass.
+    std::size_t index = 0;
+    while (!selected[index]) ++index;
     LhaArchive archive;
-    if (!archive.Open(command.archive)) {
+    if (!archive.Open(command.archive, members[index].header_at)) {
         report += "cannot open " + command.archive + "\n";
         return UNLHA_ERROR_ARCHIVE_OPEN;
     }
-    std::size_t index = 0;
     std::size_t written = 0;
-    while (const MemberHeader* m = archive.Next()) {
+    while (written < wanted) {
+        const MemberHeader* m = archive.Next();
+        if (!m) break;
         std::size_t i = index++;
-        if (i >= selected.size()) break;
+        if (i >= selected.size() || m->path.parts != members[i].path.parts) break;
         if (!selected[i]) continue;
         fs::path relative = m->path.RelativeDiskPath(command.keep_folders);
         fs::path target = destination / relative;

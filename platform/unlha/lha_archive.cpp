@@ -99,14 +99,18 @@ void LhaArchive::Close() {
     file_ = nullptr;
 }
 
-bool LhaArchive::Open(const std::filesystem::path& file) {
+bool LhaArchive::Open(const std::filesystem::path& file, long start) {
     Close();
     ended_ = damaged_ = write_failed_ = false;
-    next_header_at_ = 0;
+    next_header_at_ = start;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return false;
     file_ = std::fopen(file.c_str(), "rb");
     if (!file_) return false;
+    if (start != 0 && std::fseek(file_, start, SEEK_SET) != 0) {
+        Close();
+        return false;
+    }
     stream_ = lha_input_stream_from_FILE(file_);
     reader_ = stream_ ? lha_reader_new(stream_) : nullptr;
     if (!reader_) {
@@ -132,6 +136,7 @@ bool LhaArchive::AtCleanEnd() {
 
 const MemberHeader* LhaArchive::Next() {
     if (!reader_ || ended_ || damaged_) return nullptr;
+    const long header_at = next_header_at_;
     LHAFileHeader* h = lha_reader_next_file(reader_);
     if (!h) {
         ended_ = true;
@@ -154,6 +159,7 @@ const MemberHeader* LhaArchive::Next() {
     header_.os_type = h->os_type;
     header_.method.assign(h->compress_method, strnlen(h->compress_method, sizeof h->compress_method));
     header_.unix_time = h->timestamp;
+    header_.header_at = header_at;
     next_header_at_ = data_at + static_cast<long>(h->compressed_length);
     return &header_;
 }

@@ -27,6 +27,7 @@ struct MemberHeader {
     std::uint8_t os_type = 0;
     std::string method;              // "-lh0-", "-lh5-", "-lhd-", ...
     std::uint32_t unix_time = 0;
+    long header_at = 0;              // file offset to open the archive at to read this member first
 
     // Whether extracting this member cannot write outside the destination folder.
     bool IsSafe() const { return path.StaysInside() && !is_symlink; }
@@ -39,8 +40,9 @@ public:
     LhaArchive(const LhaArchive&) = delete;
     LhaArchive& operator=(const LhaArchive&) = delete;
 
-    // Opens the archive file; false when it cannot be opened.
-    bool Open(const std::filesystem::path& file);
+    // Opens the archive file, to be read from the member whose header_at is `start` (0: from
+    // the first member); false when it cannot be opened.
+    bool Open(const std::filesystem::path& file, long start = 0);
 
     // Moves to the next member and returns its header, or nullptr at the end of the archive
     // and at a damaged header (damaged() tells which). The header is valid until the next call.
