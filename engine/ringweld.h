@@ -197,6 +197,136 @@ RW_API int32_t rw_next_polexttabl(int32_t *out_owner, int32_t *out_ring_id, int3
 RW_API int32_t rw_first_pol1dat(int32_t *out_face, int32_t *out_x, int32_t *out_y);
 RW_API int32_t rw_next_pol1dat(int32_t *out_face, int32_t *out_x, int32_t *out_y);
 
+
+/* ---- Polygon queries ------------------------------------------------------------------ */
+
+/* These read the polygons of the last rw_create_polygon. Several share the polygon
+ * iteration's current polygon (rw_first_polygon, rw_next_polygon): a polygon is current
+ * once one of those or rw_find_polygon has made it so, until the next rw_create_polygon,
+ * rw_start or rw_end. Each query reads a polygon's whole record run (every ring and the
+ * closing records between them), x and y only. */
+
+/**
+ * Makes the polygon of a face current.
+ *
+ * @param face        The face number to look for.
+ * @return            0 when the face has a polygon: it becomes current and its point cursor
+ *                    restarts, so rw_next_polydata2 delivers its records; -1 when it has
+ *                    none, and the current polygon stays as it was.
+ */
+RW_API int32_t rw_find_polygon(int32_t face);
+
+/**
+ * Finds the polygon that contains a point, by counting the crossings of the ray from the
+ * point towards larger x with the polygon's record run (even-odd over all its rings). A
+ * point on a left or lower boundary counts as inside, one on a right or upper boundary as
+ * outside. The current polygon is left alone.
+ *
+ * @param x, y        The point.
+ * @param out_face    Receives the face of the first polygon in table order that contains
+ *                    the point; written only when the call returns 0.
+ * @return            0 when a polygon contains the point, -1 when none does.
+ */
+RW_API int32_t rw_findxy_polygon(int32_t x, int32_t y, int32_t *out_face);
+
+/**
+ * A label point inside a face's polygon: on the horizontal line through the middle of its
+ * bounding box (rounded, halves to even), the middle of the widest stretch inside the
+ * polygon. When no stretch qualifies, the middle of the bounding box. The polygon becomes
+ * current.
+ *
+ * @param face        The face number.
+ * @param out_x, out_y  Receive the label point; written only when the call returns 0.
+ * @return            0, or -1 when the face has no polygon.
+ */
+RW_API int32_t rw_center_polygon(int32_t face, int32_t *out_x, int32_t *out_y);
+
+/**
+ * The label point of the current polygon, as rw_center_polygon finds it but starting from
+ * the bounding box's middle with truncating integer division. Does not search for the
+ * face; it only compares it with the current polygon's.
+ *
+ * @param face        The face the caller believes current.
+ * @param out_x, out_y  Receive the label point whenever a polygon is current.
+ * @return            0 when face is the current polygon's face, 1 when it is another face
+ *                    (the outputs still describe the current polygon), -1 when no
+ *                    polygon is current (nothing written).
+ */
+RW_API int32_t rw_center_polygondef(int32_t face, int32_t *out_x, int32_t *out_y);
+
+/**
+ * The signed area of a face's polygon: positive for clockwise runs (x right, y up), so
+ * with the default direction flag outer rings add and holes subtract. The polygon becomes
+ * current.
+ *
+ * @param face        The face number.
+ * @param out_area    Receives the area in squared coordinate units, rounded to the nearest
+ *                    integer (halves to even); written with 0 when the call returns 101,
+ *                    untouched when it returns -1.
+ * @return            0, -1 when the face has no polygon, 101 when the area is outside the
+ *                    32-bit range.
+ */
+RW_API int32_t rw_calarea_polygon(int32_t face, int32_t *out_area);
+
+/**
+ * As rw_calarea_polygon, unrounded.
+ *
+ * @param face        The face number.
+ * @param out_area    Receives the area as a double; written only when the call returns 0.
+ * @return            0, or -1 when the face has no polygon.
+ */
+RW_API int32_t rw_calareaD_polygon(int32_t face, double *out_area);
+
+/**
+ * Whether the current polygon's record run repeats a vertex, its last record left out.
+ * A simple closed ring repeats none; a polygon with holes always does.
+ *
+ * @return            1 when no two records have equal x and y, 0 when two do, -1 when no
+ *                    polygon is current.
+ */
+RW_API int32_t rw_check1pol_polygondef(void);
+
+/* ---- Near-node bridging --------------------------------------------------------------- */
+
+/* Joins every ring of one polygon into a single closed sequence of points: each hole is
+ * attached by a bridge from its nearest point on the outer ring, or on a hole attached
+ * before, that crosses no boundary segment; the walk runs round the outer ring and detours
+ * once round each attached ring at its bridge point, coming back to that point after it.
+ * The bridged rings are copies: the polygon tables are not changed. */
+
+/**
+ * Builds the bridged rings of a face's polygon, replacing any built before. The polygon
+ * becomes current.
+ *
+ * @param face        The face number.
+ * @return            0 when every ring is attached; 128 when a ring could not be attached
+ *                    (the walk then leaves it out); -1 when the face has no polygon
+ *                    (nothing built, and any earlier build is dropped).
+ */
+RW_API int32_t rw_nearnode_connectpolygon(int32_t face);
+
+/**
+ * Starts the walk over the bridged rings and returns its first point; rw_nearnode_getnextXY
+ * returns the following ones. Every point is returned with the number of the ring it lies
+ * on (0 for the outer ring); where the walk comes back across a bridge, the bridge point is
+ * returned again. The walk may be restarted any number of times.
+ *
+ * @param out_x, out_y  Receive the point.
+ * @param out_key     Receives the point's key as the polygon-point table holds it.
+ * @param out_ring    Receives the ring number.
+ * @return            0 with a point (outputs written); -1 at the end of the walk, or when
+ *                    nothing was built by rw_nearnode_connectpolygon (outputs untouched).
+ */
+RW_API int32_t rw_nearnode_getfirstXY(int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+RW_API int32_t rw_nearnode_getnextXY(int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+
+/**
+ * Frees the bridged rings. Safe when none are built.
+ *
+ * @return            0.
+ */
+RW_API int32_t rw_nearnode_connectclose(void);
+
 #ifdef __cplusplus
 }
 #endif
