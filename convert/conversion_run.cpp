@@ -7,6 +7,7 @@
 #include "convert/extracted_sheets.h"
 #include "convert/list_file.h"
 #include "convert/run_statistics.h"
+#include "convert/seamless_assembly.h"
 #include "convert/sheet_dispatch.h"
 #include "input/sheet_intake.h"
 #include "platform/cp932.h"
@@ -163,9 +164,11 @@ bool ConvertRows(RunContext& run) {
 }
 
 // Rebuilds the polygons that sheet edges cut, from the side files the polygon writers left
-// in the output folder. The seamless assembly plugs in here.
+// in the output folder.
 void AssembleSeamlessPolygons(RunContext& run) {
-    (void)run;
+    SeamlessRequest seamless{run.output_folder, run.request.donut, run.request.error_file,
+                             run.state.projections.ForRun(run.state.coordinate_system)};
+    SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
 }
 
 // Writes the map file, PHP page and support files for the layers the run produced. The

@@ -44,6 +44,10 @@ struct RunStatistics {
     std::array<int32_t, kLayerCount> largest_value_count{};  // values on one attribute line
     // Longest value in CP932 bytes per layer and value position 1-16 (index 0-15).
     std::array<std::array<int32_t, kCountedValues>, kLayerCount> longest_value{};
+    // Per layer of the cross-sheet assembly, in its order (index 0-5 for keys "1"-"6"):
+    // the label points that fell in no rebuilt polygon.
+    static constexpr int kSeamlessLayers = 6;
+    std::array<int32_t, kSeamlessLayers> polygon_link_errors{};
 
     void RaiseVertexCount(int32_t count);
     void RaiseValueCount(int layer, int32_t count);
@@ -64,6 +68,10 @@ public:
 
     int VertexCount() const { return static_cast<int>(x_.size()); }
     int PartCount() const { return static_cast<int>(part_starts_.size()); }
+    const std::vector<double>& X() const { return x_; }
+    const std::vector<double>& Y() const { return y_; }
+    const std::vector<int>& PartStarts() const { return part_starts_; }
+    const std::vector<int>& PartTypes() const { return part_types_; }
 
     // Appends the buffered shape to `shapes` as one shape of `shape_type` (z and m 0). No
     // vertex at all gives a null shape, which keeps a Shapefile one shape per record

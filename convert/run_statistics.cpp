@@ -48,6 +48,15 @@ bool WriteRunStatistics(const std::filesystem::path& settings_file, const WorkAr
             changed |= Raise(ini, value_lengths, std::to_string(layer) + "_" + std::to_string(position),
                   statistics.longest_value[layer][position - 1]);
 
+    // This run's counts, for the layers that had any.
+    const std::string link_errors = ToCp932("ポリゴンリンクエラー数");
+    for (int layer = 0; layer < RunStatistics::kSeamlessLayers; ++layer) {
+        const int32_t count = statistics.polygon_link_errors[static_cast<std::size_t>(layer)];
+        if (count <= 0) continue;
+        ini.WriteInteger(link_errors, std::to_string(layer + 1), count);
+        changed = true;
+    }
+
     return !changed || ini.Save();
 }
 

@@ -22,8 +22,10 @@ struct WorkArrayCapacities {
 WorkArrayCapacities CapacitiesOf(const WorkArrays& arrays);
 
 // Raises the keys of the sections "図形", "フィールド数" and "フィールド長" of the settings
-// file to the run's figures where those are larger, in that order. False when the file
-// could not be written (the run ignores it).
+// file to the run's figures where those are larger, in that order, then writes the run's
+// count of label points in no polygon under "ポリゴンリンクエラー数", key "1"-"6" per layer
+// of the cross-sheet assembly, for each layer that had any. False when the file could not
+// be written (the run ignores it).
 bool WriteRunStatistics(const std::filesystem::path& settings_file, const WorkArrayCapacities& capacities,
                         const RunStatistics& statistics);
 

@@ -130,6 +130,31 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
     return ok;
 }
 
+OpenOutputFiles::Files OpenOrCreateOutput(const std::filesystem::path& base, int shape_type, std::string_view schema,
+                                          bool open_existing, std::string_view projection_wkt) {
+    OpenOutputFiles::Files file;
+    SAHooks hooks = BufferedFileHooks();
+    if (open_existing) {
+        file.shapes.reset(SHPOpenLL(base.c_str(), "r+b", &hooks));
+        std::filesystem::path table = base;
+        table += ".dbf";
+        file.table.reset(DBFOpenLL(table.c_str(), "r+b", &hooks));
+    }
+    if (!file.shapes) {
+        file.shapes.reset(SHPCreateLL(base.c_str(), shape_type, &hooks));
+        if (file.shapes) WriteProjectionFile(base, projection_wkt);
+    }
+    if (!file.table) {
+        file.table.reset(CreateAttributeTable(base, &hooks));
+        if (file.table) DefineLayerFields(schema, file.table.get());
+    }
+    return file;
+}
+
+void ReportUnwritable(const std::filesystem::path& path, MessagePort& port) {
+    port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(path));
+}
+
 StagedFileGroup& SheetOutput::AddGroup(int layer, FileFlag flag) {
     StagedFileGroup& group = groups.emplace_back();
     group.layer = layer;
@@ -139,33 +164,8 @@ StagedFileGroup& SheetOutput::AddGroup(int layer, FileFlag flag) {
 
 namespace {
 
-std::string PathText(const std::filesystem::path& base, const char* extension) {
-    std::filesystem::path path = base;
-    path += extension;
-    return path.string();
-}
-
 OpenOutputFiles::Files OpenOrCreate(const StagedShapefile& staged, bool made, std::string_view projection_wkt) {
-    OpenOutputFiles::Files file;
-    const std::filesystem::path& base = staged.Base();
-    SAHooks hooks = BufferedFileHooks();
-    if (made) {
-        file.shapes.reset(SHPOpenLL(base.c_str(), "r+b", &hooks));
-        file.table.reset(DBFOpenLL(PathText(base, ".dbf").c_str(), "r+b", &hooks));
-    }
-    if (!file.shapes) {
-        file.shapes.reset(SHPCreateLL(base.c_str(), staged.ShapeType(), &hooks));
-        if (file.shapes) WriteProjectionFile(base, projection_wkt);
-    }
-    if (!file.table) {
-        file.table.reset(CreateAttributeTable(base, &hooks));
-        if (file.table) DefineLayerFields(staged.Schema(), file.table.get());
-    }
-    return file;
-}
-
-void ReportUnwritable(const std::filesystem::path& path, MessagePort& port) {
-    port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(path));
+    return OpenOrCreateOutput(staged.Base(), staged.ShapeType(), staged.Schema(), made, projection_wkt);
 }
 
 void WriteSideFile(const StagedSideFile& side, bool made, int first_record, MessagePort& port) {

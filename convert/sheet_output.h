@@ -141,6 +141,16 @@ private:
     std::map<std::filesystem::path, Files> files_;
 };
 
+// Opens the Shapefile `base` and its table for update when `open_existing` is set, and
+// creates (overwrites) what is not open then: a new table gets the fields of `schema`, a
+// new Shapefile `projection_wkt` as its .prj. Either handle is empty when its file can be
+// neither opened nor created.
+OpenOutputFiles::Files OpenOrCreateOutput(const std::filesystem::path& base, int shape_type, std::string_view schema,
+                                          bool open_existing, std::string_view projection_wkt);
+
+// The message for an output file that cannot be written: "error:書き込めない:" + path.
+void ReportUnwritable(const std::filesystem::path& path, MessagePort& port);
+
 // Writes every group of a staged sheet in order, then sets the groups' flags. A group
 // whose flag is set appends to its Shapefiles and tables, taking them from `open_files`
 // or opening them for update, and appends to its side file, falling back to creating

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "input/text_fields.h"
+
 namespace gridora {
 
 std::string FormatLabelReal(double value) {
@@ -39,6 +41,23 @@ int32_t EngineCoordinate(double value) {
 
 std::string FormatSegmentLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     return std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," + std::to_string(y2);
+}
+
+SegmentLine ParseSegmentLine(std::string_view line) {
+    SegmentLine segment;
+    segment.x1 = ParseInteger(TakeField(line));
+    segment.y1 = ParseInteger(TakeField(line));
+    segment.x2 = ParseInteger(TakeField(line));
+    segment.y2 = ParseInteger(TakeField(line));
+    return segment;
+}
+
+LabelLine ParseLabelLine(std::string_view line, const SourceLine& at) {
+    LabelLine label;
+    label.record = ParseInteger(TakeField(line));
+    label.x = RealField(TakeField(line), at);
+    label.y = RealField(TakeField(line), at);
+    return label;
 }
 
 }  // namespace gridora

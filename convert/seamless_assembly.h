@@ -1,0 +1,77 @@
+// The cross-sheet (seamless) assembly: after the last sheet of a run, the polygons that
+// sheet edges cut apart are rebuilt whole from the side files the polygon layer writers
+// left in the output folder, and appended to the layers' _pgn Shapefiles.
+//
+// For each of the layers mizu, si_tyo, tyome, zyouti, gaiku and tatemono, in that order,
+// whose <layer>_arc.txt exists: the split boundary segments of every sheet go through one
+// engine session (shared sheet edges, present once from each side, cancel), which traces
+// the polygons; each label point of <layer>_pgn.txt is located in them; every polygon with
+// a label gets the attributes of its first label's record of the base table <layer>.dbf
+// and is appended to <layer>_pgn. Label points in no polygon go to the error file. The
+// side files are consumed and zuyo.txt is deleted.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/conversion_run_state.h"
+#include "platform/message_port.h"
+
+namespace gridora {
+
+// The layers in the order they are assembled (lower-case output names); their position
+// + 1 numbers them in the run statistics.
+inline constexpr std::array<std::string_view, RunStatistics::kSeamlessLayers> kSeamlessLayers = {
+    "mizu", "si_tyo", "tyome", "zyouti", "gaiku", "tatemono"};
+
+struct SeamlessRequest {
+    std::filesystem::path output_folder;
+    // Holes become inner rings; otherwise each is joined to the outer ring by a bridge.
+    bool donut = true;
+    // The INI file that receives the label points found in no polygon.
+    std::filesystem::path error_file;
+    // Written as the .prj of a _pgn Shapefile this step has to create; may be empty.
+    std::string projection_wkt;
+};
+
+// One label point of a layer's _pgn.txt.
+struct LabelPoint {
+    int32_t record = 0;  // 0-based record index in the layer's base table
+    double x = 0.0;      // absolute X (north), data unit
+    double y = 0.0;      // absolute Y (east)
+    int line = 0;        // 1-based line of _pgn.txt, for the error file
+    int32_t face = 0;    // the face of the polygon that contains it; 0 until found
+};
+
+// The labels of a _pgn.txt in file order. A line whose coordinates are not numbers is
+// reported through `port` (file and line) and left out. Nothing when the file is missing.
+std::vector<LabelPoint> ReadLabelFile(const std::filesystem::path& path, MessagePort& port);
+
+// The first label, in table order, of each face; labels with face 0 are left out. Sorted
+// by face, so a face's label is found by binary search.
+class FaceLabels {
+public:
+    explicit FaceLabels(std::span<const LabelPoint> labels);
+    // The index in the label table of the face's first label, or -1.
+    int FirstLabelOf(int32_t face) const;
+
+private:
+    std::vector<std::pair<int32_t, int>> first_;  // (face, label index), by face
+};
+
+// The error-file value of a label point in no polygon: "%d,%9.3f,%9.3f" of the record
+// number and the two coordinates.
+std::string MissingPolygonEntry(const LabelPoint& label);
+
+// Runs the assembly over the output folder. Uses `shape` for every polygon written, counts
+// the label points in no polygon in `statistics`, raising its largest vertex count, and
+// reports what it cannot do through `port`.
+void SeamlessAssembly(const SeamlessRequest& request, ShapeBuffers& shape, RunStatistics& statistics,
+                      MessagePort& port);
+
+}  // namespace gridora
