@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libshp-dev liblhasa-dev libproj-dev libfontconfig-dev
   gdal-bin
+  # tests only: GEOS compares the areas of rebuilt polygons with their pieces
+  libgeos-dev
 )
 
 missing=()

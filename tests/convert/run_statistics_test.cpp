@@ -59,5 +59,21 @@ TEST(RunStatistics, OtherSectionsOfTheSettingsFileStayAsTheyWere) {
     EXPECT_EQ(ReadIniString(ini, ToCp932("フォルダー"), ToCp932("出力"), ""), "/data/run.lis");
 }
 
+TEST(RunStatistics, LinkErrorsOfThisRunReplaceTheLastRunsForTheLayersThatHadAny) {
+    ScratchFolder folder;
+    const auto ini = folder / "gridora.Ini";
+    WriteBytes(ini, ToCp932("[ポリゴンリンクエラー数]\r\n2=9\r\n5=4\r\n"));
+    RunStatistics statistics;
+    statistics.longest_value[0][0] = 3;
+    statistics.polygon_link_errors = {0, 1, 0, 0, 0, 7};
+    WriteRunStatistics(ini, WorkArrayCapacities{1, 1, 1, 1, 1}, statistics);
+    // This run's counts replace the last run's; a layer without any keeps its old entry.
+    const std::string section = ToCp932("ポリゴンリンクエラー数");
+    EXPECT_EQ(ReadIniInteger(ini, section, "2", 0), 1);
+    EXPECT_EQ(ReadIniInteger(ini, section, "5", 0), 4);
+    EXPECT_EQ(ReadIniInteger(ini, section, "6", 0), 7);
+    EXPECT_FALSE(IniFile(ini).HasKey(section, "1"));
+}
+
 }  // namespace
 }  // namespace gridora
