@@ -282,13 +282,13 @@ TEST_F(SeamlessRun, WithoutDonutTheSampleGetsTheSamePolygonsWithTheirHolesBridge
         ASSERT_EQ(a.features.size(), b.features.size());
         for (std::size_t i = 0; i < a.features.size(); ++i) {
             EXPECT_EQ(a.features[i].values, b.features[i].values);
-            if (a.features[i].part_starts.size() <= 1) {
-                EXPECT_TRUE(a.features[i].SameShape(b.features[i])) << i;
-                continue;
-            }
-            // One part walking round the shell and each hole, the bridges there and back:
-            // its ring area is the polygon's, and GEOS calls the ring self-touching.
+            // Polygons without holes, and the complete polygons the sheets wrote, are the same.
+            if (a.features[i].SameShape(b.features[i])) continue;
+            // A rebuilt polygon with holes is one part walking round the shell and each hole,
+            // the bridges there and back: its ring area is the polygon's, and GEOS calls the
+            // ring self-touching.
             ++with_holes;
+            EXPECT_GT(a.features[i].part_starts.size(), 1u) << i;
             ASSERT_EQ(b.features[i].part_starts.size(), 1u) << i;
             EXPECT_TRUE(NearlyEqual(geos.Area(b.features[i].polygon), geos.Area(a.features[i].polygon))) << i;
             EXPECT_EQ(GEOSisValid_r(geos.handle(), b.features[i].polygon), 0) << i;
