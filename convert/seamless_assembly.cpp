@@ -31,6 +31,7 @@ namespace {
 constexpr int32_t kSessionLines = 10000, kSessionArcs = 10000, kSessionPolygons = 10000, kSessionPoints = 20000;
 // Every segment enters the engine with these tags.
 constexpr int32_t kSegmentEnt = 2, kSegmentLin = 2, kSegmentKey = 2;
+constexpr int32_t kNoFaceBounded = 91;
 
 class EngineSession {
 public:
@@ -64,6 +65,26 @@ void PutSegments(std::string_view text) {
         const SegmentLine s = ParseSegmentLine(line);
         rw_put_line(kSegmentEnt, kSegmentLin, s.x1, s.y1, s.x2, s.y2, kSegmentKey);
     }
+}
+
+// Splits the segments, removes the duplicates, chains the arcs and traces the polygons,
+// each step whatever the one before returned. The first error number a step returned, 0
+// when none did; no arc that bounds a face (91) is an empty layer, not an error.
+int32_t TracePolygons() {
+    int32_t count = 0;
+    int32_t first_error = 0;
+    for (int32_t status : {rw_create_miniline_dupcut(&count), rw_create_arcline(&count), rw_create_polygon(&count)})
+        if (first_error == 0 && status > 0 && status != kNoFaceBounded) first_error = status;
+    return first_error;
+}
+
+// A layer whose polygons the engine could not all trace: the polygons it made are still
+// written, and the labels outside them reach the error file.
+void ReportEngineError(std::string_view layer, int32_t status, MessagePort& port) {
+    const char* text = "";
+    rw_get_errormsg(status, &text);
+    port.ShowMessage(ToCp932("error:シームレス処理:") + std::string(layer) + ":" + std::to_string(status) + ":" +
+                     text);
 }
 
 // Copies the attributes of source record `from` into output record `to`, field by field
@@ -186,10 +207,7 @@ void AssembleLayer(LayerRun& run, int index) {
     EngineSession session;
     PutSegments(*segment_text);
     segment_text.reset();
-    int32_t count = 0;
-    rw_create_miniline_dupcut(&count);
-    rw_create_arcline(&count);
-    rw_create_polygon(&count);
+    if (const int32_t status = TracePolygons(); status > 0) ReportEngineError(layer, status, run.port);
 
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] =
         LocateLabels(labels, layer, run.request.error_file, run.port);
