@@ -297,6 +297,54 @@ TEST_F(Seamless, LabelLinesWithBadCoordinatesOrRecordsAreReportedWithFileAndLine
     EXPECT_EQ(statistics.polygon_link_errors[4], 0);
 }
 
+// The block X 20..80, Y 50..150 cut at Y = 100, whose western piece's side X = 20 runs in
+// 9000 small steps (north-south, so that a scan line of the engine meets few of them, or
+// east-west along Y = 50, so that one meets all), with 120 courtyards in that piece.
+std::vector<Ring> LongBlockPieces(bool steps_across_scan_lines) {
+    Ring west = {{80, 100}, {80, 50}};
+    if (steps_across_scan_lines) {
+        west = {{20, 100}, {20, 50}};
+        for (int i = 1; i <= 9000; ++i) west.push_back({20 + 60.0 * i / 9000, i % 2 == 0 ? 50.0 : 49.5});
+        west.push_back({80, 100});
+    } else {
+        for (int i = 0; i <= 9000; ++i) west.push_back({i % 2 == 0 ? 20.0 : 19.5, 50 + 50.0 * i / 9000});
+    }
+    west.push_back(west.front());
+    std::vector<Ring> pieces = {west, {{20, 100}, {80, 100}, {80, 150}, {20, 150}, {20, 100}}};
+    // Spurs outside the block make nodes on the long side, so that no arc passes the
+    // engine's limit of 5999 points.
+    for (std::size_t i = 2002; i < 9000; i += 2000)
+        pieces.push_back({west[i], steps_across_scan_lines ? DataPoint{west[i].x, 40} : DataPoint{10, west[i].y}});
+    for (int i = 0; i < 120; ++i) {
+        const double x = 21 + (i % 12) * 4.5, y = 55 + (i / 12) * 4.0;
+        pieces.push_back({{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}, {x, y}});
+    }
+    return pieces;
+}
+
+TEST_F(Seamless, APolygonOfMoreThan8000VerticesAnd100RingsIsWrittenWhole) {
+    WriteBaseTable("gaiku", {{11, "long"}});
+    AddPieces("gaiku", LongBlockPieces(false));
+    AddLabel("gaiku", 0, {70, 140});
+    Assemble();
+
+    EXPECT_TRUE(port.messages.empty()) << Cp932ToUtf8(port.messages.front());
+    const auto layer = ReadLayer(out / "gaiku_pgn");
+    ASSERT_EQ(layer.shape_count, 1);
+    EXPECT_EQ(layer.part_starts[0].size(), 121u);
+    EXPECT_GT(layer.vertices[0].size(), 9000u + 121 * 5);
+    EXPECT_GE(statistics.largest_vertex_count, 9000);
+}
+
+TEST_F(Seamless, AnAssemblyStepTheEngineCannotCompleteIsReportedWithTheLayer) {
+    WriteBaseTable("gaiku", {{11, "long"}});
+    AddPieces("gaiku", LongBlockPieces(true));
+    AddLabel("gaiku", 0, {70, 140});
+    Assemble();
+    ASSERT_FALSE(port.messages.empty());
+    EXPECT_TRUE(port.messages.front().starts_with(ToCp932("error:シームレス処理:gaiku:71:"))) << Cp932ToUtf8(port.messages.front());
+}
+
 TEST(SeamlessSideFiles, LabelAndSegmentLinesReadBackWhatTheWritersWrite) {
     const SourceLine at{"a_pgn.txt", 3};
     const LabelLine label = ParseLabelLine("17," + FormatLabelReal(-12345.678) + "," + FormatLabelReal(0.001), at);
