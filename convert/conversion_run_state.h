@@ -46,8 +46,8 @@ struct RunStatistics {
     std::array<std::array<int32_t, kCountedValues>, kLayerCount> longest_value{};
     // Per layer of the cross-sheet assembly, in its order (index 0-5 for keys "1"-"6"):
     // the label points that fell in no rebuilt polygon.
-    static constexpr int kSeamlessLayers = 6;
-    std::array<int32_t, kSeamlessLayers> polygon_link_errors{};
+    static constexpr int kSeamlessLayerCount = 6;
+    std::array<int32_t, kSeamlessLayerCount> polygon_link_errors{};
 
     void RaiseVertexCount(int32_t count);
     void RaiseValueCount(int layer, int32_t count);

@@ -50,7 +50,7 @@ bool WriteRunStatistics(const std::filesystem::path& settings_file, const WorkAr
 
     // This run's counts, for the layers that had any.
     const std::string link_errors = ToCp932("ポリゴンリンクエラー数");
-    for (int layer = 0; layer < RunStatistics::kSeamlessLayers; ++layer) {
+    for (int layer = 0; layer < RunStatistics::kSeamlessLayerCount; ++layer) {
         const int32_t count = statistics.polygon_link_errors[static_cast<std::size_t>(layer)];
         if (count <= 0) continue;
         ini.WriteInteger(link_errors, std::to_string(layer + 1), count);

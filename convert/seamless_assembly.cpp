@@ -257,7 +257,7 @@ std::string MissingPolygonEntry(const LabelPoint& label) {
 void SeamlessAssembly(const SeamlessRequest& request, ShapeBuffers& shape, RunStatistics& statistics,
                       MessagePort& port) {
     LayerRun run{request, shape, statistics, port};
-    for (int index = 0; index < RunStatistics::kSeamlessLayers; ++index) AssembleLayer(run, index);
+    for (int index = 0; index < RunStatistics::kSeamlessLayerCount; ++index) AssembleLayer(run, index);
     RemoveQuietly(request.output_folder / "zuyo.txt");
 }
 

@@ -26,7 +26,7 @@ namespace gridora {
 
 // The layers in the order they are assembled (lower-case output names); their position
 // + 1 numbers them in the run statistics.
-inline constexpr std::array<std::string_view, RunStatistics::kSeamlessLayers> kSeamlessLayers = {
+inline constexpr std::array<std::string_view, RunStatistics::kSeamlessLayerCount> kSeamlessLayers = {
     "mizu", "si_tyo", "tyome", "zyouti", "gaiku", "tatemono"};
 
 struct SeamlessRequest {
