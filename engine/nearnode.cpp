@@ -50,6 +50,9 @@ public:
     std::size_t count() const { return static_cast<std::size_t>(nx_) * static_cast<std::size_t>(ny_); }
     int32_t cx(int32_t x) const { return clamp_cell((double(x) - box_.min_x) / size_, nx_); }
     int32_t cy(int32_t y) const { return clamp_cell((double(y) - box_.min_y) / size_, ny_); }
+    // The y range of a row of cells; the outer rows reach on, as clamping does.
+    double row_low(int32_t cy) const { return cy == 0 ? -1e300 : box_.min_y + cy * size_; }
+    double row_high(int32_t cy) const { return cy == ny_ - 1 ? 1e300 : box_.min_y + (cy + 1) * size_; }
     std::size_t at(int32_t cx, int32_t cy) const {
         return static_cast<std::size_t>(cy) * static_cast<std::size_t>(nx_) + static_cast<std::size_t>(cx);
     }
@@ -139,6 +142,77 @@ private:
     bool empty_ = true;
 };
 
+// The points of one ring in a balanced 2-d tree, searched for the nearest to a point: the
+// outer ring's points lie along its outline, where a grid would be mostly empty cells.
+class PointTree {
+public:
+    PointTree(const NearRing& ring, int32_t number) {
+        for (std::size_t m = 0; m < ring.points.size(); ++m)
+            items_.push_back({ring.points[m], number, static_cast<int32_t>(m + 1)});
+        boxes_.resize(items_.size());
+        build(0, items_.size(), 0);
+    }
+    void offer_nearest(NearPoint q, int32_t k, NearestPair& best) const { search(0, items_.size(), q, k, best); }
+
+private:
+    struct Item {
+        NearPoint p;
+        int32_t ring;
+        int32_t position;
+    };
+    static int32_t coordinate(const NearPoint& p, int axis) { return axis == 0 ? p.x : p.y; }
+    static std::size_t middle(std::size_t lo, std::size_t hi) { return lo + (hi - lo) / 2; }
+
+    // Splits [lo, hi) at its median on the axis; the box of the subtree is kept at its middle.
+    void build(std::size_t lo, std::size_t hi, int axis) {
+        if (lo >= hi) return;
+        const std::size_t mid = middle(lo, hi);
+        std::nth_element(items_.begin() + static_cast<std::ptrdiff_t>(lo), items_.begin() + static_cast<std::ptrdiff_t>(mid),
+                         items_.begin() + static_cast<std::ptrdiff_t>(hi), [axis](const Item& a, const Item& b) {
+                             return coordinate(a.p, axis) < coordinate(b.p, axis);
+                         });
+        build(lo, mid, 1 - axis);
+        build(mid + 1, hi, 1 - axis);
+        const NearPoint& p = items_[mid].p;
+        Box box{p.x, p.y, p.x, p.y};
+        auto include = [&box](const Box& c) {
+            box = {std::min(box.min_x, c.min_x), std::min(box.min_y, c.min_y), std::max(box.max_x, c.max_x),
+                   std::max(box.max_y, c.max_y)};
+        };
+        if (lo < mid) include(boxes_[middle(lo, mid)]);
+        if (mid + 1 < hi) include(boxes_[middle(mid + 1, hi)]);
+        boxes_[mid] = box;
+    }
+
+    static double distance_to(const Box& b, NearPoint q) {
+        const double dx = std::max({double(b.min_x) - q.x, 0.0, double(q.x) - b.max_x});
+        const double dy = std::max({double(b.min_y) - q.y, 0.0, double(q.y) - b.max_y});
+        return std::sqrt(dx * dx + dy * dy);
+    }
+
+    // A subtree is left out only when its box is farther than the best so far (the margin
+    // covers rounding), so every point at the best distance is offered.
+    void search(std::size_t lo, std::size_t hi, NearPoint q, int32_t k, NearestPair& best) const {
+        if (lo >= hi) return;
+        const std::size_t mid = middle(lo, hi);
+        if (best.found && distance_to(boxes_[mid], q) > best.d * (1 + 1e-9) + 1) return;
+        const Item& it = items_[mid];
+        best.offer(distance(it.p, q), it.ring, it.position, k);
+        const double left = lo < mid ? distance_to(boxes_[middle(lo, mid)], q) : 1e300;
+        const double right = mid + 1 < hi ? distance_to(boxes_[middle(mid + 1, hi)], q) : 1e300;
+        if (left <= right) {
+            search(lo, mid, q, k, best);
+            search(mid + 1, hi, q, k, best);
+        } else {
+            search(mid + 1, hi, q, k, best);
+            search(lo, mid, q, k, best);
+        }
+    }
+
+    std::vector<Item> items_;
+    std::vector<Box> boxes_;
+};
+
 // ---- the bridge crossing test -----------------------------------------------------------------
 
 struct Segment {
@@ -184,7 +258,7 @@ public:
         const Segment s{{a.x, a.y}, {b.x, b.y}};
         ++epoch_;
         bool hit = false;
-        visit_cells(s.box(), [&](std::size_t c) {
+        visit_cells_near(s, [&](std::size_t c) {
             for (const int32_t i : items_[c]) {
                 if (hit) return;
                 if (stamp_[static_cast<std::size_t>(i)] == epoch_) continue;
@@ -201,6 +275,31 @@ private:
         for (int32_t y = cells_.cy(b.min_y); y <= cells_.cy(b.max_y); ++y)
             for (int32_t x = cells_.cx(b.min_x); x <= cells_.cx(b.max_x); ++x) f(cells_.at(x, y));
     }
+    // The cells within kNear of the bridge, row by row. A segment that passes the crossing
+    // test has its rounded crossing point in both boxes, so the segment comes within about
+    // two units of the bridge; kNear leaves room to spare.
+    template <typename F>
+    void visit_cells_near(const Segment& s, F&& f) const {
+        constexpr double kNear = 4;
+        const double ax = s.a.x, ay = s.a.y, dx = double(s.b.x) - s.a.x, dy = double(s.b.y) - s.a.y;
+        const double lo_y = std::min(ay, ay + dy), hi_y = std::max(ay, ay + dy);
+        for (int32_t cy = cells_.cy(static_cast<int32_t>(std::max(lo_y - kNear, -2147483648.0)));
+             cy <= cells_.cy(static_cast<int32_t>(std::min(hi_y + kNear, 2147483647.0))); ++cy) {
+            const double y0 = std::max(cells_.row_low(cy) - kNear, lo_y);
+            const double y1 = std::min(cells_.row_high(cy) + kNear, hi_y);
+            if (y0 > y1) continue;
+            double x0 = std::min(ax, ax + dx), x1 = std::max(ax, ax + dx);
+            if (dy != 0) {
+                const double xa = ax + dx * ((y0 - ay) / dy), xb = ax + dx * ((y1 - ay) / dy);
+                x0 = std::max(x0, std::min(xa, xb));
+                x1 = std::min(x1, std::max(xa, xb));
+            }
+            const int32_t c0 = cells_.cx(static_cast<int32_t>(std::max(x0 - kNear, -2147483648.0)));
+            const int32_t c1 = cells_.cx(static_cast<int32_t>(std::min(x1 + kNear, 2147483647.0)));
+            for (int32_t cx = c0; cx <= c1; ++cx) f(cells_.at(cx, cy));
+        }
+    }
+
     std::span<const PolygonPoint> run_;
     Cells cells_;
     std::vector<std::vector<int32_t>> items_;
@@ -227,7 +326,8 @@ struct Attacher {
     int32_t order = 0;
 
     // The nearest pair from the grid's rings to ring i, attached unless its bridge crosses.
-    bool try_attach(int32_t i, const PointGrid& from, int32_t kind) {
+    template <typename Points>
+    bool try_attach(int32_t i, const Points& from, int32_t kind) {
         NearRing& ring = rings[static_cast<std::size_t>(i)];
         NearestPair best;
         for (std::size_t k = 0; k < ring.points.size(); ++k)
@@ -281,8 +381,7 @@ int32_t connect_rings(std::span<const PolygonPoint> run, std::vector<NearRing>& 
     SegmentGrid boundary(run, box);
     Attacher attacher{rings, boundary};
 
-    PointGrid outer(box, rings[0].points.size());
-    outer.add_ring(rings[0], 0);
+    const PointTree outer(rings[0], 0);
     PointGrid attached(box, run.size());
     for (int32_t i = 1; i <= largest; ++i) {
         if (rings[static_cast<std::size_t>(i)].self < 0) continue;

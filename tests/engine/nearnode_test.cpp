@@ -367,7 +367,18 @@ TEST(BridgedRings, TheGridsChooseTheSamePairsAsTheExhaustiveSearch) {
             }
         };
         const int32_t side = 10 * (3 + static_cast<int32_t>(rng() % 8));
-        add({{0, 0}, {0, side}, {side, side}, {side, 0}, {0, 0}}, 0);
+        // The outline has a vertex every few units, so that many outer points tie.
+        std::vector<std::pair<int32_t, int32_t>> outline;
+        const std::pair<int32_t, int32_t> corners[] = {{0, 0}, {0, side}, {side, side}, {side, 0}};
+        for (int corner = 0; corner < 4; ++corner) {
+            const auto [x0, y0] = corners[corner];
+            const auto [x1, y1] = corners[(corner + 1) % 4];
+            const int32_t step = 1 + static_cast<int32_t>(rng() % 3);
+            for (int32_t t = 0; t < side; t += step)
+                outline.push_back({x0 + (x1 - x0) / side * t, y0 + (y1 - y0) / side * t});
+        }
+        outline.push_back({0, 0});
+        add(outline, 0);
         int16_t next = 1;
         for (int32_t y = 3; y + 5 < side; y += 10)
             for (int32_t x = 3; x + 5 < side; x += 10) {
