@@ -3,7 +3,8 @@
 // FindXY: point location over a block map of about 10^5 polygons (square blocks, one in
 // five with a building inside, which makes the block a polygon with a hole); the same
 // queries through the plain scan in table order (bounding-box filter, then the crossing
-// test) for comparison. FindFace, Label and Area run over every polygon of the map.
+// test) for comparison. FindXYLongRun: one polygon of 10^5 points. FindFace, Label and Area
+// run over every polygon of the map.
 // NearNode: one square with n small holes on a lattice, bridged and walked; most bridges
 // to the outer ring are blocked by other holes, so holes attach to holes.
 // Coordinates in thousandths of a metre. Counters give the time per item.
@@ -98,6 +99,55 @@ void BM_FindXYPlainScan(benchmark::State& state) {
     rw_end();
 }
 
+// One polygon of 10^5 points: a square whose upright sides zigzag in steps of 1 m (a scan
+// line across a zigzag would meet too many segments), with a short spur every kilometre, as
+// a large municipality assembled from many sheets is; 10^4 points inside it. Arg 1: the
+// point query (the run in bands), 0: the whole run read for every point.
+void BM_FindXYLongRun(benchmark::State& state) {
+    constexpr int32_t kSteps = 25'000, kStep = 1'000;
+    rw_start(10000, 10000, 10000, 20000);
+    auto side = [](int32_t x0, int32_t y0, int32_t dx, int32_t dy) {
+        for (int32_t t = 0; t < kSteps; ++t) {
+            const int32_t zig = dx == 0 && t % 2 == 1 ? 300 : 0;  // only the upright sides zigzag
+            rw_put_line(1, 1, x0 + dx * t + dy * zig, y0 + dy * t, x0 + dx * (t + 1) + dy * (dx == 0 ? 300 - zig : 0),
+                        y0 + dy * (t + 1), 1);
+            // A short spur now and then makes a node, so that no arc exceeds its point limit.
+            if (t % 1000 == 0 && t > 0)
+                rw_put_line(1, 1, x0 + dx * t, y0 + dy * t, x0 + dx * t - dy * 100, y0 + dy * t - dx * 100, 1);
+        }
+    };
+    const int32_t extent = kSteps * kStep;
+    side(0, 0, kStep, 0);
+    side(extent, 0, 0, kStep);
+    side(0, extent, kStep, 0);
+    side(0, 0, 0, kStep);
+    int32_t n = 0;
+    rw_create_miniline(&n);
+    rw_create_arcline(&n);
+    rw_create_polygon(&n);
+    std::mt19937 rng(8);
+    std::uniform_int_distribution<int32_t> at(kStep, extent - kStep);
+    std::vector<std::pair<int32_t, int32_t>> points;
+    for (int i = 0; i < 10'000; ++i) points.push_back({at(rng), at(rng)});
+    const ringweld::PolygonTables& p = ringweld::session().polygons;
+    int64_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const auto& [x, y] : points) {
+            int32_t face = 0;
+            if (state.range(0) == 1)
+                found += rw_findxy_polygon(x, y, &face) == 0;
+            else
+                found += ringweld::run_contains(ringweld::record_run(p.points, p.polygons[0]), x, y);
+        }
+    }
+    state.counters["points"] = p.polygons.count() > 0 ? p.polygons[0].point_count : 0;
+    state.counters["found"] = double(found);
+    state.counters["per_query"] =
+        benchmark::Counter(double(points.size()), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    rw_end();
+}
+
 template <typename Query>
 void over_every_face(benchmark::State& state, Query query) {
     const int32_t polygons = build_block_map(static_cast<int32_t>(state.range(0)));
@@ -177,6 +227,7 @@ void BM_NearNode(benchmark::State& state) {
 
 BENCHMARK(BM_FindXY)->Arg(100)->Arg(316)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindXYPlainScan)->Args({100, 2000})->Args({316, 200})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindXYLongRun)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindFace)->Arg(316)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Label)->Arg(316)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Area)->Arg(316)->Unit(benchmark::kMillisecond);
