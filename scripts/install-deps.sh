@@ -8,6 +8,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libshp-dev liblhasa-dev libproj-dev libfontconfig-dev
   gdal-bin
+  # A Japanese Gothic font: the map file's default Kanji font, found through fontconfig.
+  fonts-ipafont-gothic
+  # Tests only: MapServer 8 renders (map2img) and serves (mapserv as a CGI) the map file.
+  mapserver-bin cgi-mapserver fonts-noto-cjk
+  # Rebuilding data/ms4wmap10.lzh from data/ms4wmap10/ (see data/README.md) only.
+  jlha-utils
 )
 
 missing=()
