@@ -93,9 +93,12 @@ SupportFiles WriteSupportFiles(const MapFilesRequest& request, const std::filesy
 }
 
 // Unpacks the web-server tree of the template archive into the output folder; true when
-// the archive library reports success.
+// the archive library reports success. Without the archive there is nothing to ask the
+// library for (its failure would not be reported either).
 bool UnpackTemplate(const std::filesystem::path& program_folder, const std::string& output_folder,
                     const ArchiveEntryPoints& archives) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(program_folder / kTemplateArchiveName, ec)) return false;
     const std::string command =
         " e -x1 " + FolderText(program_folder) + kTemplateArchiveName + " " + output_folder + " *.* -p2 -y1";
     char report[kArchiveReportSize + 1] = {};
