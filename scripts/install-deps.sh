@@ -11,7 +11,7 @@ packages=(
   # A Japanese Gothic font: the map file's default Kanji font, found through fontconfig.
   fonts-ipafont-gothic
   # Tests only: MapServer 8 renders (map2img) and serves (mapserv as a CGI) the map file.
-  mapserver-bin cgi-mapserver fonts-noto-cjk
+  mapserver-bin cgi-mapserver fonts-noto-cjk libpng-dev
   # Rebuilding data/ms4wmap10.lzh from data/ms4wmap10/ (see data/README.md) only.
   jlha-utils
 )
