@@ -15,6 +15,7 @@
 
 #include "convert/layer_catalogue.h"
 #include "mapserver/map_file_text.h"
+#include "mapserver/mapserver8_map_text.h"
 #include "platform/cp932.h"
 #include "png_image_helpers.h"
 #include "scratch_folder.h"
@@ -243,6 +244,31 @@ TEST_F(PublishedSample, MapservDrawsTheRunsExtentInWebMercator) {
     ASSERT_EQ(image.width, 600) << png.substr(0, 2000);
     EXPECT_GT(image.CountOtherThan(kWhite), image.width * image.height / 4);
     EXPECT_GT(image.Count(Rgb{225, 225, 255}), 100);  // building fill
+}
+
+TEST_F(PublishedSample, EveryImageTypeOfTheSettingsIsOneMapServer8CanWrite) {
+    const Bounds frames = FrameBounds(out);
+    MapFileContext context;
+    context.output_folder = ToCp932(out.native()) + "/";
+    context.system = FindCoordinateSystem(9);
+    context.data_epsg = 30169;
+    context.extent = RunExtent{frames.min_x, frames.min_y, frames.max_x, frames.max_y};
+    for (LayerFiles& files : context.files_made) files.polygon_made = true;
+    const std::string font_list = ReadBytes(out / "etc/winfonts.txt");
+    context.font_file_name = font_list.substr(font_list.rfind(' ') + 1, font_list.size() - font_list.rfind(' ') - 3);
+    context.font_copied = context.symbols_copied = true;
+    const std::vector<std::string> magic = {"\x89PNG", "\x89PNG", "\xFF\xD8\xFF", "\x89PNG"};
+    for (int type = 0; type < 4; ++type) {
+        context.settings.image_type_index = type;
+        const fs::path map = out / ("type" + std::to_string(type) + "_ms8.map");
+        testing::WriteBytes(map, MapServer8MapFileText(context));
+        const fs::path picture = scratch->Path() / ("type" + std::to_string(type));
+        EXPECT_EQ(RunShell("map2img -conf " + Quote(out / "sample_ms8.conf") + " -m " + Quote(map) + " -o " +
+                           Quote(picture) + " >/dev/null 2>&1"),
+                  0)
+            << type;
+        EXPECT_TRUE(ReadBytes(picture).starts_with(magic[static_cast<std::size_t>(type)])) << type;
+    }
 }
 
 }  // namespace
