@@ -10,6 +10,10 @@ packages=(
   gdal-bin
   # tests only: GEOS compares the areas of rebuilt polygons with their pieces
   libgeos-dev
+  # A Japanese Gothic font: the map file's default Kanji font, found through fontconfig.
+  fonts-ipafont-gothic
+  # Tests only: MapServer 8 renders (map2img) and serves (mapserv as a CGI) the map file.
+  mapserver-bin cgi-mapserver fonts-noto-cjk libpng-dev
 )
 
 missing=()
