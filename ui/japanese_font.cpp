@@ -89,6 +89,11 @@ void FitCaptions(QWidget& root) {
     QList<QWidget*> controls = root.findChildren<QWidget*>();
     controls.prepend(&root);
     for (QWidget* control : controls) {
+        // Labels size themselves to their text, as auto-sized labels do.
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            label->resize(label->sizeHint());
+            continue;
+        }
         QFont font = control->font();
         while (CaptionWidth(*control) > control->width() && font.pixelSize() > kSmallestCaptionPixelSize) {
             font.setPixelSize(font.pixelSize() - 1);

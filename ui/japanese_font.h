@@ -28,8 +28,8 @@ QFont JapaneseFont(int pixel_size = kCaptionPixelSize);
 // without a caption.
 int CaptionWidth(const QWidget& control);
 
-// Shrinks the font of every button, check box and label under `root` (itself included)
-// whose caption is wider than the control.
+// Shrinks the font of every button and check box under `root` (itself included) whose
+// caption is wider than the control; labels take the size of their text.
 void FitCaptions(QWidget& root);
 
 }  // namespace gridora::ui

@@ -168,6 +168,7 @@ void TOKRightDlg::ShowControls(const MapSettingsControls& c) {
     Edit8->setText(Shown(c.web_template));
     Edit9->setText(Shown(c.web_footer));
     eFontName->setText(Shown(c.kanji_font));
+    eFontName->setCursorPosition(0);  // a long path shows its start
     CheckBox2->setChecked(c.seamless_files);
     CheckBox3->setChecked(c.mapserver8);
 }
