@@ -8,10 +8,11 @@
 
 namespace gridora::ui {
 
-void UserDialogs::ShowMessage(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("gridora"), text, QMessageBox::Ok, parent);
-    box.exec();
+std::unique_ptr<QMessageBox> MessageBoxFor(QWidget* parent, const QString& text) {
+    return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("gridora"), text, QMessageBox::Ok, parent);
 }
+
+void UserDialogs::ShowMessage(QWidget* parent, const QString& text) { MessageBoxFor(parent, text)->exec(); }
 
 QStringList UserDialogs::ChooseFiles(QWidget* parent, const FileDialogRequest& request) {
     QFileDialog dialog(parent);

@@ -11,7 +11,14 @@ class QDialog;
 class QUrl;
 class QWidget;
 
+#include <memory>
+
+class QMessageBox;
+
 namespace gridora::ui {
+
+// The message box ShowMessage shows: the program's name as caption, the text, OK.
+std::unique_ptr<QMessageBox> MessageBoxFor(QWidget* parent, const QString& text);
 
 // How a file chooser is set up: the open dialog (one or several existing files) or the
 // save dialog.

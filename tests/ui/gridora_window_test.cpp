@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
@@ -68,6 +69,8 @@ class GridoraWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program sets the same application font, which message boxes take.
+    void initTestCase() { QApplication::setFont(JapaneseFont()); }
     void controlsStandWhereTheyBelong_data();
     void controlsStandWhereTheyBelong();
     void everyCaptionFitsItsControlInAJapaneseFace();
@@ -357,6 +360,11 @@ void GridoraWindowTest::aRunFromTheButtonConvertsLikeTheConsoleFrontEnd() {
     QVERIFY(closing.contains(QStringLiteral("座標系エラーの図葉：0\n")));
     QVERIFY(closing.contains(QStringLiteral("出力フォルダー：") + QString::fromStdString(out.native())));
     QVERIFY(SaveScreenshot(window, QStringLiteral("window-after-run")));
+    const std::unique_ptr<QMessageBox> box = MessageBoxFor(&window, closing);
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    QVERIFY(SaveScreenshot(*box, QStringLiteral("run-summary-message")));
+    box->hide();
 
     // The console front end, given the same sources, leaves the same files.
     const fs::path cli_out = program.Root() / "cli";
