@@ -1,6 +1,6 @@
 // gridora-cli: the conversion run from a terminal.
 //
-//   gridora-cli -o RUN.lis [--no-donut] [--settings FILE] SOURCE...
+//   gridora-cli -o RUN.lis [--no-donut] [--mapserver8] [--settings FILE] SOURCE...
 //
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
 // the window's browse button does, runs the conversion into the folder of RUN.lis, and
@@ -19,6 +19,7 @@
 #include "input/municipality_table.h"
 #include "input/sheet_intake.h"
 #include "input/sheet_list.h"
+#include "mapserver/map_settings.h"
 #include "platform/cp932.h"
 #include "platform/message_port.h"
 #include "platform/program_files.h"
@@ -31,7 +32,7 @@ constexpr int kExitInterrupted = 1;
 constexpr int kExitRefused = 2;
 
 constexpr const char* kUsage =
-    "Usage: gridora-cli -o RUN.lis [--no-donut] [--settings FILE] SOURCE...\n"
+    "Usage: gridora-cli -o RUN.lis [--no-donut] [--mapserver8] [--settings FILE] SOURCE...\n"
     "\n"
     "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles.\n"
     "\n"
@@ -42,8 +43,11 @@ constexpr const char* kUsage =
     "                   missing), and the rows as the run leaves them go to the file.\n"
     "  --no-donut       join the holes of polygons to their outline instead of writing\n"
     "                   them as inner rings.\n"
-    "  --settings FILE  the settings file that receives the run's statistics (default:\n"
-    "                   gridora.Ini beside the program, or $XDG_CONFIG_HOME/gridora/).\n"
+    "  --mapserver8     also write RUN_ms8.map, a map file for MapServer 8 that mapserv\n"
+    "                   serves as a WMS (the setting \"MapServer8\" of the settings file).\n"
+    "  --settings FILE  the settings file: map settings in, the run's statistics out\n"
+    "                   (default: gridora.Ini beside the program, or\n"
+    "                   $XDG_CONFIG_HOME/gridora/).\n"
     "  -h, --help       show this text.\n"
     "\n"
     "Progress lines go to stdout, messages to stderr. Exit status: 0 when the run\n"
@@ -53,6 +57,7 @@ constexpr const char* kUsage =
 struct Options {
     std::string list_file;
     bool donut = true;
+    bool mapserver8 = false;
     std::optional<std::filesystem::path> settings_file;
     std::vector<std::filesystem::path> sources;
     bool help = false;
@@ -83,6 +88,8 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             options.list_file = *v;
         } else if (arg == "--no-donut") {
             options.donut = false;
+        } else if (arg == "--mapserver8") {
+            options.mapserver8 = true;
         } else if (arg == "--settings") {
             std::optional<std::string> v = value(arg);
             if (!v) return std::nullopt;
@@ -164,6 +171,11 @@ int Run(const Options& options) {
         const SettingsFiles files = LocateSettingsFiles(program_folder);
         request.settings_file = files.settings;
         request.error_file = files.errors;
+    }
+    if (options.mapserver8) {
+        MapSettings settings = LoadMapSettings(request.settings_file);
+        settings.mapserver8 = true;
+        request.map_settings = settings;
     }
     if (!options.list_file.empty() && !sheets.empty()) {
         std::error_code ec;

@@ -9,8 +9,10 @@
 #include "convert/run_statistics.h"
 #include "convert/sheet_dispatch.h"
 #include "input/sheet_intake.h"
+#include "mapserver/map_file_writer.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
+#include "platform/program_files.h"
 
 namespace gridora {
 namespace {
@@ -168,10 +170,16 @@ void AssembleSeamlessPolygons(RunContext& run) {
     (void)run;
 }
 
-// Writes the map file, PHP page and support files for the layers the run produced. The
-// map-file writer plugs in here.
+// Writes the map file, PHP page and support files for the layers the run produced.
 void WriteMapFiles(RunContext& run) {
-    (void)run;
+    MapFilesRequest map;
+    map.list_file = run.list_file;
+    map.settings = run.request.map_settings ? *run.request.map_settings : LoadMapSettings(run.request.settings_file);
+    map.coordinate_system = run.state.coordinate_system;
+    map.extent = run.state.extent;
+    map.files_made = run.state.files_made;
+    map.program_folder = run.request.program_folder.empty() ? ProgramFolder() : run.request.program_folder;
+    WriteMapServerFiles(map, run.archives, run.port);
 }
 
 }  // namespace

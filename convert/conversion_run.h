@@ -8,11 +8,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "convert/conversion_run_state.h"
 #include "input/archive_binding.h"
 #include "input/sheet_list.h"
+#include "mapserver/map_settings.h"
 #include "platform/message_port.h"
 
 namespace gridora {
@@ -28,6 +30,10 @@ struct RunRequest {
     // Disables the execute button while the run works and enables it again before the
     // statistics are written; called in pairs, whatever happens. May be empty.
     std::function<void(bool enabled)> set_execute_enabled;
+    // How the map file is written; empty: loaded from settings_file when the run writes it.
+    std::optional<MapSettings> map_settings;
+    // Where "symbols.sym" and "ms4wmap10.lzh" lie; empty: the program's own folder.
+    std::filesystem::path program_folder;
 };
 
 enum class RunOutcome {

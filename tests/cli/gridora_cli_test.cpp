@@ -104,19 +104,27 @@ protected:
     fs::path settings = folder / "gridora.Ini";
 };
 
-// Every output file but the list file, by name.
+// Every output file by name, but the list file and the map files, which name the output
+// folder.
 std::map<std::string, std::string> OutputFiles(const fs::path& out) {
     std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(out))
-        if (entry.is_regular_file() && entry.path().extension() != ".lis")
+    for (const auto& entry : fs::directory_iterator(out)) {
+        const fs::path extension = entry.path().extension();
+        if (entry.is_regular_file() && extension != ".lis" && extension != ".map" && extension != ".conf")
             files[entry.path().filename()] = ReadBytes(entry.path());
+    }
     return files;
 }
 
+// The folders of the output but those the map-file writer leaves (support files and the
+// unpacked web-server tree): extracted sheets that were not removed.
 std::vector<fs::path> Folders(const fs::path& out) {
     std::vector<fs::path> folders;
-    for (const auto& entry : fs::directory_iterator(out))
-        if (entry.is_directory()) folders.push_back(entry.path());
+    for (const auto& entry : fs::directory_iterator(out)) {
+        const fs::path name = entry.path().filename();
+        if (entry.is_directory() && name != "etc" && name != "ms4w" && name != "ms_tmp")
+            folders.push_back(entry.path());
+    }
     return folders;
 }
 

@@ -66,6 +66,8 @@ protected:
         request.settings_file = folder / "gridora.Ini";
         request.error_file = folder / "gridora.Err";
         request.set_execute_enabled = [this](bool enabled) { execute_states.push_back(enabled); };
+        // No template archive there: the archive library sees the sheets' extractions only.
+        request.program_folder = folder.Path();
     }
 
     // Adds a row for a description written under data/13101/SHEET/.
@@ -255,7 +257,10 @@ TEST_F(ConversionRun, AnUnwritableListFileIsSkippedSilently) {
     AddDescriptionRow("09LD171", 9);
     request.list_file = (folder / "no/such/folder/run.lis").native();
     EXPECT_EQ(Run(), RunOutcome::kCompleted);
-    EXPECT_EQ(port.messages, std::vector<std::string>{ToCp932("変換が終了しました")});
+    // Only the map file, which cannot be written there either, is reported.
+    ASSERT_EQ(port.messages.size(), 2u);
+    EXPECT_EQ(port.messages[0], ToCp932("Mapファイルを作成できません：" + (folder / "no/such/folder/run.map").native()));
+    EXPECT_EQ(port.messages[1], ToCp932("変換が終了しました"));
 }
 
 }  // namespace

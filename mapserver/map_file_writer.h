@@ -1,0 +1,60 @@
+// The map-file writer: at the end of a conversion run it publishes the layers the run
+// produced for a MapServer installation. In the list file's folder it leaves the map file
+// (the list file's name with ".map"), the PHP page "gridora.php", the font and symbol
+// files in "etc", the web-server tree of the template archive with an include file naming
+// the map file, and, when asked for, a second map file for MapServer 8 that serves the
+// layers as an OGC WMS.
+#pragma once
+
+#include <filesystem>
+
+#include "convert/conversion_run_state.h"
+#include "input/archive_binding.h"
+#include "input/coordinate_systems.h"
+#include "mapserver/map_settings.h"
+#include "platform/message_port.h"
+
+namespace gridora {
+
+// The program's support files, beside the program.
+inline constexpr const char* kSymbolFileName = "symbols.sym";
+inline constexpr const char* kTemplateArchiveName = "ms4wmap10.lzh";
+
+struct MapFilesRequest {
+    std::filesystem::path list_file;  // as the user entered it
+    MapSettings settings;
+    RunCoordinateSystem coordinate_system;
+    RunExtent extent;
+    LayerFilesMade files_made{};
+    std::filesystem::path program_folder;  // holds symbols.sym and ms4wmap10.lzh
+};
+
+// Which of the files were written, for callers that check.
+struct MapFilesWritten {
+    bool map_file = false;
+    bool mapserver8_map_file = false;
+    bool php_page = false;
+    bool include_file = false;
+    bool font_copied = false;
+    bool symbols_copied = false;
+};
+
+// Writes everything for one run. With no coordinate system of the table fixed by the run
+// (no sheet converted, or a system number outside 1-19) nothing is written and the port is
+// told why. A map file or PHP page that cannot be written is reported and ends the writer;
+// a failed font copy is reported after the PHP page, as the user must then copy the font.
+MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const ArchiveEntryPoints& archives,
+                                    MessagePort& port);
+
+// The MapServer 8 map file of a list file: "<folder>/<list file base>_ms8.map".
+std::filesystem::path MapServer8MapFilePath(const std::filesystem::path& list_file);
+// Its MapServer configuration file: "<folder>/<list file base>_ms8.conf".
+std::filesystem::path MapServer8ConfigFilePath(const std::filesystem::path& list_file);
+
+// Copies `source` to `destination` in blocks of 1024 bytes. The destination is created
+// first, so a missing source leaves it empty. False when the destination cannot be
+// created, the source cannot be opened, or a block cannot be read or written. Copying a
+// file onto itself leaves it as it is and succeeds.
+bool CopyFileInBlocks(const std::filesystem::path& source, const std::filesystem::path& destination);
+
+}  // namespace gridora
