@@ -180,6 +180,8 @@ void Tgridoraf::CommandF1bExecuteClick() {
     request.settings_file = environment_.settings_file;
     request.error_file = environment_.error_file;
     request.set_execute_enabled = [this](bool enabled) { CommandF1->bExecute->setEnabled(enabled); };
+    request.map_settings = map_settings_;
+    request.program_folder = environment_.program_folder;
     if (!IsBlank(request.list_file) && !sheets_.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(OutputFolderOf(request.list_file), ec);

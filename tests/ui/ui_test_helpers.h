@@ -42,13 +42,18 @@ public:
     QList<QUrl> opened;
 };
 
-// A program folder in a fresh temporary folder: the sample's "city.csv" and the settings
-// and error files live there.
+// A program folder in a fresh temporary folder, with the support files the build puts
+// beside the program ("city.csv", "symbols.sym", "ms4wmap10.lzh"); the settings and error
+// files live there too.
 class ProgramFolder {
 public:
     ProgramFolder() {
         std::filesystem::create_directories(Folder());
-        std::filesystem::copy_file(std::filesystem::path(GRIDORA_SOURCE_DIR) / "data/city.csv", Folder() / "city.csv");
+        for (const char* name : {"city.csv", "symbols.sym", "ms4wmap10.lzh"}) {
+            const std::filesystem::path built = std::filesystem::path(GRIDORA_BINARY_DIR) / "bin" / name;
+            std::error_code ec;
+            if (std::filesystem::exists(built, ec)) std::filesystem::copy_file(built, Folder() / name, ec);
+        }
     }
 
     std::filesystem::path Root() const { return std::filesystem::path(temporary_.path().toStdString()); }
