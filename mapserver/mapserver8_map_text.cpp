@@ -31,8 +31,6 @@ void AddOutputFormats(TextLines& out) {
     out.Add({"  OUTPUTFORMAT", "    NAME \"png\"", "    DRIVER \"AGG/PNG\"", "    MIMETYPE \"image/png\"",
              "    IMAGEMODE RGB", "    EXTENSION \"png\"", "    FORMATOPTION \"INTERLACE=OFF\"",
              "    TRANSPARENT OFF", "  END"});
-    out.Add({"  OUTPUTFORMAT", "    NAME \"gif\"", "    DRIVER \"GDAL/GIF\"", "    MIMETYPE \"image/gif\"",
-             "    IMAGEMODE PC256", "    EXTENSION \"gif\"", "    TRANSPARENT ON", "  END"});
     out.Add({"  OUTPUTFORMAT", "    NAME \"png8\"", "    DRIVER \"AGG/PNG8\"", "    MIMETYPE \"image/png; mode=8bit\"",
              "    IMAGEMODE RGB", "    EXTENSION \"png\"", "    FORMATOPTION \"QUANTIZE_FORCE=ON\"",
              "    FORMATOPTION \"QUANTIZE_COLORS=256\"", "    TRANSPARENT OFF", "  END"});
@@ -64,7 +62,9 @@ void AddHeader(TextLines& out, const MapFileContext& context) {
     out.Add("  EXTENT " + ExtentNumbers(context.extent));
     out.Add("  UNITS METERS");
     out.Add("  SIZE " + std::to_string(width) + " " + std::to_string(height));
-    static constexpr std::string_view kImageTypes[] = {"png", "gif", "jpeg", "png"};
+    // MapServer 8 writes no GIF (its GDAL driver takes no paletted picture); GIF's 256
+    // colours become an 8-bit PNG.
+    static constexpr std::string_view kImageTypes[] = {"png", "png8", "jpeg", "png"};
     const int32_t type = settings.image_type_index >= 0 && settings.image_type_index <= 3 ? settings.image_type_index : 0;
     out.Add("  IMAGETYPE " + std::string(kImageTypes[type]));
     out.Add("  IMAGECOLOR 255 255 255");

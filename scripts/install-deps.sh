@@ -11,7 +11,7 @@ packages=(
   # A Japanese Gothic font: the map file's default Kanji font, found through fontconfig.
   fonts-ipafont-gothic
   # Tests only: MapServer 8 renders (map2img) and serves (mapserv as a CGI) the map file.
-  mapserver-bin cgi-mapserver fonts-noto-cjk
+  mapserver-bin cgi-mapserver fonts-noto-cjk libpng-dev
   # The window gridora (ui/): Qt 6 Widgets, and a Japanese font for its captions and the
   # screenshots its tests take.
   qt6-base-dev fonts-noto-cjk

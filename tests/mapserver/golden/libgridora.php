@@ -1,0 +1,3 @@
+<?php
+$map_file="Run1.map"; //mapfile–¼
+?>
