@@ -187,6 +187,10 @@ void WriteMapFiles(RunContext& run) {
 
 }  // namespace
 
+std::string RunClosingMessage(RunOutcome outcome) {
+    return ToCp932(outcome == RunOutcome::kCompleted ? "変換が終了しました" : "変換が中断しました");
+}
+
 std::filesystem::path OutputFolderOf(const std::filesystem::path& list_file) {
     std::filesystem::path folder = list_file.parent_path();
     return folder.empty() ? std::filesystem::path(".") : folder;
@@ -237,8 +241,9 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, Conversio
     WriteRunStatistics(request.settings_file, capacities, state.statistics);
 
     port.SetStatus(ToCp932("処理終了"));
-    port.ShowMessage(ToCp932(completed ? "変換が終了しました" : "変換が中断しました"));
-    return completed ? RunOutcome::kCompleted : RunOutcome::kInterrupted;
+    const RunOutcome outcome = completed ? RunOutcome::kCompleted : RunOutcome::kInterrupted;
+    port.ShowMessage(RunClosingMessage(outcome));
+    return outcome;
 }
 
 }  // namespace gridora

@@ -55,6 +55,10 @@ enum class RunOutcome {
 RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, ConversionRunState& state,
                          const ArchiveEntryPoints& archives, MessagePort& port);
 
+// The message a run that got past its guards ends with (CP932): "変換が終了しました" for a
+// completed run, "変換が中断しました" for an interrupted one.
+std::string RunClosingMessage(RunOutcome outcome);
+
 // The output folder of a list file: its folder part, "." when it has none.
 std::filesystem::path OutputFolderOf(const std::filesystem::path& list_file);
 

@@ -14,6 +14,9 @@ packages=(
   fonts-ipafont-gothic
   # Tests only: MapServer 8 renders (map2img) and serves (mapserv as a CGI) the map file.
   mapserver-bin cgi-mapserver fonts-noto-cjk libpng-dev
+  # The window gridora (ui/): Qt 6 Widgets, and a Japanese font for its captions and the
+  # screenshots its tests take.
+  qt6-base-dev
 )
 
 missing=()
