@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "arcs.h"
+#include "one_polygon.h"
+#include "overlay.h"
 #include "polygons.h"
 #include "records.h"
 #include "work_table.h"
@@ -56,6 +58,9 @@ struct Library {
     Session session;
     // Chooses the orientation of rings; 1 when the library is loaded.
     int32_t direction = 1;
+    // Tables of the mesh overlay and of the single-polygon mode, which outlive sessions.
+    OverlayTables overlay;
+    OnePolygonTable one_polygon;
 };
 
 // The single library-wide instance.
