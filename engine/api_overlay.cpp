@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "overlay.h"
-#include "queries_stand_in.h"
+#include "queries.h"
 #include "ringweld.h"
 #include "session.h"
 
@@ -96,16 +96,15 @@ RW_API int32_t ex_next_polylink(int32_t* out_face, int32_t* out_npoints, int32_t
     if (rw_next_polygon(&face, &npoints) != 0) return -1;
     const PolygonTables& p = session().polygons;
     const PolygonRecord& r = p.polygons[static_cast<std::size_t>(p.cursor.current - 1)];
-    const PolygonPoint* run = p.points.data() + (r.first_point - 1);
-    int32_t x = 0, y = 0;
-    label_point(r, run, x, y);
-    const double area = run_area(run, r.point_count);
+    const RecordRun run = record_run(p.points, r);
+    const LabelPoint label = label_point(run, box_middle_rounded(r));
+    const double area = run_area(run);
     put(out_face, face);
     put(out_npoints, npoints);
-    put(out_label_x, x);
-    put(out_label_y, y);
-    put(out_shape, shape_holding(overlay(), x, y));
-    put(out_mesh, cell_holding(overlay(), x, y));
+    put(out_label_x, label.x);
+    put(out_label_y, label.y);
+    put(out_shape, shape_holding(overlay(), label.x, label.y));
+    put(out_mesh, cell_holding(overlay(), label.x, label.y));
     if (!(std::fabs(area) < kAreaLimit)) return kAreaOutOfRange;
     put(out_area, static_cast<int32_t>(std::nearbyint(area)));
     return 0;

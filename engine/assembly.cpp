@@ -31,6 +31,7 @@ int32_t create_polygon(Session& s, int32_t direction, int32_t* out_count) {
     if (p.links.empty()) build_ring_links(s.arcs, direction, p);
     // The old cursor would point into the old tables.
     p.cursor = PolygonCursor{};
+    s.queries.reset();
     const int32_t status = walk_rings(s.arcs, direction, p);
     if (out_count) *out_count = p.polygons.count();
     return status;

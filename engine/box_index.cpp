@@ -1,96 +1,114 @@
-// Bucket grid over bounding boxes; see box_index.h.
+// Packed R-tree over boxes; see box_index.h.
 #include "box_index.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace ringweld {
 
 namespace {
 
-// A box spanning more buckets than this is kept in the wide list.
-constexpr int64_t kMostBucketsPerBox = 64;
-// Buckets per axis at most; keeps (coordinate offset) x (buckets) within 64 bits.
-constexpr int64_t kMostBucketsPerAxis = 1 << 16;
+constexpr int32_t kFanout = 16;
+
+// Twice the centre, so that it stays an integer.
+int64_t centre2_x(const Box& b) { return int64_t{b.min_x} + b.max_x; }
+int64_t centre2_y(const Box& b) { return int64_t{b.min_y} + b.max_y; }
+
+Box enclose(const Box& a, const Box& b) {
+    return {std::min(a.min_x, b.min_x), std::min(a.min_y, b.min_y), std::max(a.max_x, b.max_x),
+            std::max(a.max_y, b.max_y)};
+}
+
+// Orders entries (anything with a box) for packing: vertical slices of about √(groups)
+// groups each, sorted by centre x, each slice then sorted by centre y.
+template <typename Entry, typename BoxOf>
+void sort_tile(std::vector<Entry>& entries, BoxOf box_of) {
+    const std::size_t n = entries.size();
+    const std::size_t groups = (n + kFanout - 1) / kFanout;
+    const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(groups))));
+    const std::size_t per_slice = ((groups + slices - 1) / std::max<std::size_t>(slices, 1)) * kFanout;
+    std::sort(entries.begin(), entries.end(),
+              [&](const Entry& a, const Entry& b) { return centre2_x(box_of(a)) < centre2_x(box_of(b)); });
+    for (std::size_t s = 0; s < n; s += per_slice) {
+        const auto end = entries.begin() + static_cast<std::ptrdiff_t>(std::min(n, s + per_slice));
+        std::sort(entries.begin() + static_cast<std::ptrdiff_t>(s), end,
+                  [&](const Entry& a, const Entry& b) { return centre2_y(box_of(a)) < centre2_y(box_of(b)); });
+    }
+}
+
+// Groups consecutive entries by the fanout into parent nodes.
+template <typename Entry, typename BoxOf, typename Node>
+std::vector<Node> group(const std::vector<Entry>& entries, BoxOf box_of) {
+    std::vector<Node> parents;
+    for (std::size_t s = 0; s < entries.size(); s += kFanout) {
+        const std::size_t end = std::min(entries.size(), s + kFanout);
+        Node node;
+        node.box = box_of(entries[s]);
+        for (std::size_t i = s + 1; i < end; ++i) node.box = enclose(node.box, box_of(entries[i]));
+        node.first = static_cast<int32_t>(s);
+        node.count = static_cast<int32_t>(end - s);
+        parents.push_back(node);
+    }
+    return parents;
+}
 
 }  // namespace
 
-BoxIndex::BoxIndex(const std::vector<Box>& boxes) {
-    if (boxes.empty()) return;
-    int64_t x1 = boxes[0].max_x, y1 = boxes[0].max_y;
-    x0_ = boxes[0].min_x;
-    y0_ = boxes[0].min_y;
-    for (const Box& b : boxes) {
-        x0_ = std::min<int64_t>(x0_, b.min_x);
-        y0_ = std::min<int64_t>(y0_, b.min_y);
-        x1 = std::max<int64_t>(x1, b.max_x);
-        y1 = std::max<int64_t>(y1, b.max_y);
-    }
-    max_x_ = x1;
-    max_y_ = y1;
-    width_ = x1 - x0_ + 1;
-    height_ = y1 - y0_ + 1;
+void BoxIndex::clear() {
+    boxes_.clear();
+    order_.clear();
+    levels_.clear();
+}
 
-    // About one bucket per box, roughly square buckets.
-    const double n = static_cast<double>(boxes.size());
-    const double aspect = static_cast<double>(width_) / static_cast<double>(height_);
-    columns_ = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(std::sqrt(n * aspect))), 1,
-                                   std::min({width_, static_cast<int64_t>(boxes.size()), kMostBucketsPerAxis}));
-    rows_ = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(n / static_cast<double>(columns_))), 1,
-                                std::min({height_, static_cast<int64_t>(boxes.size()), kMostBucketsPerAxis}));
-
-    // Two passes: count the entries of each bucket, then fill them in box order.
-    const auto buckets = static_cast<std::size_t>(columns_ * rows_);
-    std::vector<int32_t> count(buckets + 1, 0);
-    auto for_each_bucket = [&](const Box& b, auto visit) {
-        const Cells cs = columns_of(b.min_x, b.max_x);
-        const Cells rs = rows_of(b.min_y, b.max_y);
-        for (int64_t r = rs.first; r <= rs.last; ++r)
-            for (int64_t c = cs.first; c <= cs.last; ++c) visit(static_cast<std::size_t>(r * columns_ + c));
-    };
-    auto is_wide = [&](const Box& b) {
-        const Cells cs = columns_of(b.min_x, b.max_x);
-        const Cells rs = rows_of(b.min_y, b.max_y);
-        return (cs.last - cs.first + 1) * (rs.last - rs.first + 1) > kMostBucketsPerBox;
-    };
-    for (const Box& b : boxes)
-        if (!is_wide(b)) for_each_bucket(b, [&](std::size_t k) { ++count[k + 1]; });
-    for (std::size_t k = 0; k < buckets; ++k) count[k + 1] += count[k];
-    bucket_start_ = count;
-    entries_.resize(static_cast<std::size_t>(count[buckets]));
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        const auto id = static_cast<int32_t>(i);
-        if (is_wide(boxes[i])) wide_.push_back(id);
-        else for_each_bucket(boxes[i], [&](std::size_t k) { entries_[static_cast<std::size_t>(count[k]++)] = id; });
+void BoxIndex::build(const std::vector<Box>& boxes) {
+    clear();
+    boxes_ = boxes;
+    if (boxes_.empty()) return;
+    order_.resize(boxes_.size());
+    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int32_t>(i);
+    auto item_box = [this](int32_t item) -> const Box& { return boxes_[static_cast<std::size_t>(item)]; };
+    sort_tile(order_, item_box);
+    levels_.push_back(group<int32_t, decltype(item_box), Node>(order_, item_box));
+    auto node_box = [](const Node& n) -> const Box& { return n.box; };
+    while (levels_.back().size() > static_cast<std::size_t>(kFanout)) {
+        // Reordering a level keeps its nodes' children valid: they index the level below.
+        sort_tile(levels_.back(), node_box);
+        std::vector<Node> parents = group<Node, decltype(node_box), Node>(levels_.back(), node_box);
+        levels_.push_back(std::move(parents));
     }
 }
 
-BoxIndex::Cells BoxIndex::columns_of(int64_t lo, int64_t hi) const {
-    auto column = [&](int64_t v) { return std::clamp<int64_t>((v - x0_) * columns_ / width_, 0, columns_ - 1); };
-    return {column(lo), column(hi)};
-}
-
-BoxIndex::Cells BoxIndex::rows_of(int64_t lo, int64_t hi) const {
-    auto row = [&](int64_t v) { return std::clamp<int64_t>((v - y0_) * rows_ / height_, 0, rows_ - 1); };
-    return {row(lo), row(hi)};
-}
-
-void BoxIndex::candidates(const Box& q, std::vector<int32_t>& out) const {
+template <typename BoxTest>
+void BoxIndex::collect(BoxTest test, std::vector<int32_t>& out) const {
     out.clear();
-    if (columns_ == 0 || q.max_x < x0_ || q.max_y < y0_ || q.min_x > max_x_ || q.min_y > max_y_) return;
-    const Cells cs = columns_of(q.min_x, q.max_x);
-    const Cells rs = rows_of(q.min_y, q.max_y);
-    for (int64_t r = rs.first; r <= rs.last; ++r) {
-        for (int64_t c = cs.first; c <= cs.last; ++c) {
-            const auto k = static_cast<std::size_t>(r * columns_ + c);
-            out.insert(out.end(), entries_.begin() + bucket_start_[k], entries_.begin() + bucket_start_[k + 1]);
+    if (levels_.empty()) return;
+    stack_.clear();
+    const auto top = static_cast<int32_t>(levels_.size() - 1);
+    for (int32_t i = 0; i < static_cast<int32_t>(levels_.back().size()); ++i) stack_.emplace_back(top, i);
+    while (!stack_.empty()) {
+        const auto [level, index] = stack_.back();
+        stack_.pop_back();
+        const Node& node = levels_[static_cast<std::size_t>(level)][static_cast<std::size_t>(index)];
+        if (!test(node.box)) continue;
+        for (int32_t c = node.first; c < node.first + node.count; ++c) {
+            if (level == 0) {
+                const int32_t item = order_[static_cast<std::size_t>(c)];
+                if (test(boxes_[static_cast<std::size_t>(item)])) out.push_back(item);
+            } else {
+                stack_.emplace_back(level - 1, c);
+            }
         }
     }
-    out.insert(out.end(), wide_.begin(), wide_.end());
-    const bool one_bucket = cs.first == cs.last && rs.first == rs.last;
-    if (one_bucket && wide_.empty()) return;  // already ascending, each box once
     std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+void BoxIndex::containing(int32_t x, int32_t y, std::vector<int32_t>& out) const {
+    collect([x, y](const Box& b) { return b.contains(x, y); }, out);
+}
+
+void BoxIndex::meeting(const Box& q, std::vector<int32_t>& out) const {
+    collect([&q](const Box& b) { return b.meets(q); }, out);
 }
 
 }  // namespace ringweld

@@ -1,11 +1,11 @@
-// A grid of buckets over a set of bounding boxes, for "which boxes may meet this box / hold
-// this point" without testing every box.
+// A static index of axis-parallel boxes that answers "which boxes contain this point" and
+// "which boxes meet this box".
 //
-// The grid spans the union of the boxes, with about one bucket per box and buckets roughly
-// square. Each box is listed in every bucket it overlaps; a box that would fill more than a
-// few dozen buckets goes to a list of wide boxes that every query returns instead, so the
-// index stays linear in size. Queries return a superset of the boxes that meet the query
-// (callers apply their own exact test), in ascending box order, each box once.
+// Built once from a list of boxes (item i is boxes[i]) as a packed R-tree: the items are
+// ordered in vertical slices by their centres (sort-tile-recursive packing), grouped sixteen
+// to a leaf, and the leaves grouped the same way level by level up to a small top level.
+// Queries return candidates in ascending item order, so a caller that wants the first item
+// in its own table order can test them in the order given and stop at the first hit.
 #pragma once
 
 #include <cstdint>
@@ -18,31 +18,39 @@ struct Box {
     int32_t min_y = 0;
     int32_t max_x = 0;
     int32_t max_y = 0;
+    bool contains(int32_t x, int32_t y) const { return min_x <= x && x <= max_x && min_y <= y && y <= max_y; }
+    // Closed boxes that share at least one point.
+    bool meets(const Box& o) const {
+        return min_x <= o.max_x && o.min_x <= max_x && min_y <= o.max_y && o.min_y <= max_y;
+    }
 };
 
 class BoxIndex {
 public:
-    BoxIndex() = default;
-    explicit BoxIndex(const std::vector<Box>& boxes);
+    void build(const std::vector<Box>& boxes);
+    void clear();
+    bool empty() const { return order_.empty(); }
 
-    // Indices (into the boxes given) of every box that may meet the closed query box, sorted
-    // ascending; replaces the contents of `out`.
-    void candidates(const Box& query, std::vector<int32_t>& out) const;
+    // The items whose boxes contain (x, y), bounds inclusive, in ascending item order.
+    // `out` is reused storage; its previous contents are replaced.
+    void containing(int32_t x, int32_t y, std::vector<int32_t>& out) const;
+    // The items whose boxes meet the closed box q, in ascending item order.
+    void meeting(const Box& q, std::vector<int32_t>& out) const;
 
 private:
-    struct Cells {
-        int64_t first = 0, last = 0;  // inclusive bucket range on one axis
-    };
-    Cells columns_of(int64_t lo, int64_t hi) const;
-    Cells rows_of(int64_t lo, int64_t hi) const;
+    // The items whose boxes pass `test`, descending only into nodes whose boxes pass it.
+    template <typename BoxTest>
+    void collect(BoxTest test, std::vector<int32_t>& out) const;
 
-    int64_t x0_ = 0, y0_ = 0;          // lower corner of the union
-    int64_t width_ = 1, height_ = 1;   // extent, at least 1
-    int64_t max_x_ = -1, max_y_ = -1;  // upper corner of the union
-    int64_t columns_ = 0, rows_ = 0;
-    std::vector<int32_t> bucket_start_;  // columns_ * rows_ + 1 offsets into entries_
-    std::vector<int32_t> entries_;
-    std::vector<int32_t> wide_;
+    struct Node {
+        Box box;
+        int32_t first = 0;  // children: items (leaf level) or nodes of the level below
+        int32_t count = 0;
+    };
+    std::vector<Box> boxes_;
+    std::vector<int32_t> order_;            // item numbers in leaf order
+    std::vector<std::vector<Node>> levels_;  // levels_[0] are the leaves; the last level is the top
+    mutable std::vector<std::pair<int32_t, int32_t>> stack_;  // (level, node) during a query
 };
 
 }  // namespace ringweld

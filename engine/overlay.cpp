@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "queries_stand_in.h"
+#include "queries.h"
 
 namespace ringweld {
 
@@ -59,18 +59,21 @@ void OverlayTables::configure(int32_t shapes_capacity, int32_t shape_points, int
 void OverlayTables::release() {
     shapes.release();
     meshes.release();
-    shape_index_.reset();
-    mesh_index_.reset();
+    shape_index_.clear();
+    mesh_index_.clear();
+    shape_index_built_ = mesh_index_built_ = false;
 }
 
 const BoxIndex& OverlayTables::shape_index() {
-    if (!shape_index_) shape_index_.emplace(shapes.boxes());
-    return *shape_index_;
+    if (!shape_index_built_) shape_index_.build(shapes.boxes());
+    shape_index_built_ = true;
+    return shape_index_;
 }
 
 const BoxIndex& OverlayTables::mesh_index() {
-    if (!mesh_index_) mesh_index_.emplace(meshes.boxes());
-    return *mesh_index_;
+    if (!mesh_index_built_) mesh_index_.build(meshes.boxes());
+    mesh_index_built_ = true;
+    return mesh_index_;
 }
 
 bool cell_meets_shape(const PolygonRecord& cell, const PolygonRecord& shape) {
@@ -82,7 +85,7 @@ void mark_cells(OverlayTables& t) {
     const BoxIndex& index = t.shape_index();
     std::vector<int32_t> near;
     for (PolygonRecord& cell : t.meshes.records) {
-        index.candidates(Box{cell.min_x, cell.min_y, cell.max_x, cell.max_y}, near);
+        index.meeting(Box{cell.min_x, cell.min_y, cell.max_x, cell.max_y}, near);
         const bool meets = std::any_of(near.begin(), near.end(), [&](int32_t s) {
             return cell_meets_shape(cell, t.shapes.records[static_cast<std::size_t>(s)]);
         });
@@ -92,24 +95,20 @@ void mark_cells(OverlayTables& t) {
 
 int32_t shape_holding(OverlayTables& t, int32_t x, int32_t y) {
     std::vector<int32_t> near;
-    t.shape_index().candidates(Box{x, y, x, y}, near);
+    t.shape_index().containing(x, y, near);
     // The last shape in table order wins.
     for (auto it = near.rbegin(); it != near.rend(); ++it) {
         const PolygonRecord& s = t.shapes.records[static_cast<std::size_t>(*it)];
         const bool strictly_inside_box = s.min_x < x && x < s.max_x && s.min_y < y && y < s.max_y;
-        if (strictly_inside_box && run_holds_point(t.shapes.run(s), s.point_count, x, y)) return *it + 1;
+        if (strictly_inside_box && run_contains(record_run(t.shapes.points, s), x, y)) return *it + 1;
     }
     return -1;
 }
 
 int32_t cell_holding(OverlayTables& t, int32_t x, int32_t y) {
     std::vector<int32_t> near;
-    t.mesh_index().candidates(Box{x, y, x, y}, near);
-    for (int32_t n : near) {
-        const PolygonRecord& c = t.meshes.records[static_cast<std::size_t>(n)];
-        if (c.min_x <= x && x <= c.max_x && c.min_y <= y && y <= c.max_y) return n + 1;
-    }
-    return -1;
+    t.mesh_index().containing(x, y, near);  // ascending: the first cell comes first
+    return near.empty() ? -1 : near.front() + 1;
 }
 
 }  // namespace ringweld

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "box_index.h"
@@ -54,20 +53,22 @@ struct OverlayTables {
 
     void put_shape(int32_t group, int32_t key, int32_t x, int32_t y, int32_t code) {
         shapes.put(group, code, key, x, y);
-        shape_index_.reset();
+        shape_index_built_ = false;
     }
     void put_cell(int32_t group, int32_t x, int32_t y, int32_t key) {
         meshes.put(group, group, key, x, y);
-        mesh_index_.reset();
+        mesh_index_built_ = false;
     }
 
-    // Bucket grids over the shape and cell boxes, built on first use after a change.
+    // Indices of the shape and cell boxes, built on first use after a change.
     const BoxIndex& shape_index();
     const BoxIndex& mesh_index();
 
 private:
-    std::optional<BoxIndex> shape_index_;
-    std::optional<BoxIndex> mesh_index_;
+    BoxIndex shape_index_;
+    BoxIndex mesh_index_;
+    bool shape_index_built_ = false;
+    bool mesh_index_built_ = false;
 };
 
 // The inclusive box test of the mesh marking, as written: not (cell max x < shape min x, or

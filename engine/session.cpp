@@ -24,6 +24,7 @@ void Session::release() {
     miniline_cursor = -1;
     arcs.release();
     polygons.release();
+    queries.reset();
 }
 
 void Session::release_lines() {

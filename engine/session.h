@@ -9,6 +9,7 @@
 #include "one_polygon.h"
 #include "overlay.h"
 #include "polygons.h"
+#include "queries.h"
 #include "records.h"
 #include "work_table.h"
 
@@ -45,6 +46,7 @@ struct Session {
     // ---- arc and polygon stages ----
     ArcTables arcs;          // edges, end-points, nodes, arcs and their points (arcs.h)
     PolygonTables polygons;  // ring links, polygons, rings, touch points, iteration (polygons.h)
+    PolygonQueryCache queries;  // box index of the point query, dropped with the polygons (queries.h)
 
     // Sets every table's capacity and growth step from the sizes.
     void configure(const SessionSizes& s);
