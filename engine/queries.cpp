@@ -51,14 +51,18 @@ LineEvent line_event(RecordRun run, std::size_t i, int32_t y) {
     return e;
 }
 
+namespace {
+
+// Whether an event counts as a crossing of the ray from (x, ·) towards larger x.
+bool crosses_ray(const LineEvent& e, int32_t x) {
+    return (e.kind == LineEvent::Kind::crossing || (e.kind == LineEvent::Kind::arrival && e.opposite)) && x < e.t;
+}
+
+}  // namespace
+
 bool run_contains(RecordRun run, int32_t x, int32_t y) {
     bool inside = false;
-    for (std::size_t i = 0; i + 1 < run.size(); ++i) {
-        const LineEvent e = line_event(run, i, y);
-        const bool counts = (e.kind == LineEvent::Kind::crossing || (e.kind == LineEvent::Kind::arrival && e.opposite)) &&
-                            x < e.t;
-        inside ^= counts;
-    }
+    for (std::size_t i = 0; i + 1 < run.size(); ++i) inside ^= crosses_ray(line_event(run, i, y), x);
     return inside;
 }
 
@@ -149,17 +153,73 @@ int32_t polygon_index_of(const WorkTable<PolygonRecord>& polygons, int32_t face)
     return static_cast<int32_t>(it - polygons.begin());
 }
 
+RunBands::RunBands(RecordRun run) {
+    int32_t max_y = run[0].y;
+    min_y_ = run[0].y;
+    for (const PolygonPoint& r : run) {
+        min_y_ = std::min(min_y_, r.y);
+        max_y = std::max(max_y, r.y);
+    }
+    // About eight segments a band, fewer bands where long segments would fill too many.
+    const std::size_t n = run.size() - 1;
+    bands_ = static_cast<int32_t>(std::clamp<std::size_t>(n / 8, 1, 1 << 16));
+    for (;;) {
+        height_ = std::max((double(max_y) - min_y_ + 1) / bands_, 1.0);
+        std::size_t entries = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            entries += static_cast<std::size_t>(band_of(std::max(run[i].y, run[i + 1].y)) -
+                                                band_of(std::min(run[i].y, run[i + 1].y)) + 1);
+        if (entries <= 32 * n || bands_ == 1) break;
+        bands_ = std::max(bands_ / 4, 1);
+    }
+    std::vector<int32_t> count(static_cast<std::size_t>(bands_) + 1, 0);
+    auto each_band = [&](std::size_t i, auto&& f) {
+        const int32_t hi = band_of(std::max(run[i].y, run[i + 1].y));
+        for (int32_t b = band_of(std::min(run[i].y, run[i + 1].y)); b <= hi; ++b) f(static_cast<std::size_t>(b));
+    };
+    for (std::size_t i = 0; i < n; ++i) each_band(i, [&](std::size_t b) { ++count[b + 1]; });
+    for (std::size_t b = 1; b < count.size(); ++b) count[b] += count[b - 1];
+    first_ = count;
+    segments_.resize(static_cast<std::size_t>(count.back()));
+    for (std::size_t i = 0; i < n; ++i)
+        each_band(i, [&](std::size_t b) { segments_[static_cast<std::size_t>(count[b]++)] = static_cast<int32_t>(i); });
+}
+
+int32_t RunBands::band_of(int32_t y) const {
+    const double b = (double(y) - min_y_) / height_;
+    return b <= 0 ? 0 : b >= bands_ - 1 ? bands_ - 1 : static_cast<int32_t>(b);
+}
+
+bool RunBands::contains(RecordRun run, int32_t x, int32_t y) const {
+    // A segment contributes only when it reaches the line; every such segment is in the band.
+    const auto b = static_cast<std::size_t>(band_of(y));
+    bool inside = false;
+    for (int32_t s = first_[b]; s < first_[b + 1]; ++s) {
+        inside ^= crosses_ray(line_event(run, static_cast<std::size_t>(segments_[static_cast<std::size_t>(s)]), y), x);
+    }
+    return inside;
+}
+
 int32_t find_containing(const PolygonTables& p, PolygonQueryCache& cache, int32_t x, int32_t y) {
     if (!cache.built) {
         std::vector<Box> boxes;
         boxes.reserve(static_cast<std::size_t>(p.polygons.count()));
         for (const PolygonRecord& r : p.polygons) boxes.push_back({r.min_x, r.min_y, r.max_x, r.max_y});
         cache.boxes.build(boxes);
+        cache.bands.clear();
+        cache.bands.resize(boxes.size());
         cache.built = true;
     }
     cache.boxes.containing(x, y, cache.candidates);
     for (const int32_t i : cache.candidates) {
-        if (run_contains(record_run(p.points, p.polygons[static_cast<std::size_t>(i)]), x, y)) return i;
+        const RecordRun run = record_run(p.points, p.polygons[static_cast<std::size_t>(i)]);
+        if (run.size() < kBandedRun) {
+            if (run_contains(run, x, y)) return i;
+            continue;
+        }
+        std::unique_ptr<RunBands>& bands = cache.bands[static_cast<std::size_t>(i)];
+        if (!bands) bands = std::make_unique<RunBands>(run);
+        if (bands->contains(run, x, y)) return i;
     }
     return -1;
 }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -81,15 +82,36 @@ bool repeats_vertex(RecordRun run);
 // 0-based index of the face's polygon, found by binary search, or -1.
 int32_t polygon_index_of(const WorkTable<PolygonRecord>& polygons, int32_t face);
 
-// The box index of the point query.
+// The segments of one long run grouped by horizontal bands, so that a point test reads only
+// the segments that reach the point's line (the only ones that contribute to its count).
+class RunBands {
+public:
+    explicit RunBands(RecordRun run);
+    bool contains(RecordRun run, int32_t x, int32_t y) const;
+
+private:
+    int32_t band_of(int32_t y) const;
+    int32_t min_y_ = 0;
+    double height_ = 1;
+    int32_t bands_ = 1;
+    std::vector<int32_t> first_;     // per band, into segments_; bands_ + 1 entries
+    std::vector<int32_t> segments_;  // segment i runs from record i to i + 1, ascending per band
+};
+
+// Runs at least this long get bands when a point test first reads them.
+inline constexpr std::size_t kBandedRun = 256;
+
+// The box index of the point query and the bands of long runs.
 struct PolygonQueryCache {
     BoxIndex boxes;
     bool built = false;
     std::vector<int32_t> candidates;  // reused by each query
+    std::vector<std::unique_ptr<RunBands>> bands;  // per polygon, made on first use
     void reset() {
         boxes.clear();
         built = false;
         std::vector<int32_t>().swap(candidates);
+        std::vector<std::unique_ptr<RunBands>>().swap(bands);
     }
 };
 

@@ -25,6 +25,7 @@ void Session::release() {
     arcs.release();
     polygons.release();
     queries.reset();
+    nearnode.release();
 }
 
 void Session::release_lines() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "arcs.h"
+#include "nearnode.h"
 #include "one_polygon.h"
 #include "overlay.h"
 #include "polygons.h"
@@ -47,6 +48,7 @@ struct Session {
     ArcTables arcs;          // edges, end-points, nodes, arcs and their points (arcs.h)
     PolygonTables polygons;  // ring links, polygons, rings, touch points, iteration (polygons.h)
     PolygonQueryCache queries;  // box index of the point query, dropped with the polygons (queries.h)
+    NearNodeState nearnode;     // one polygon's bridged rings and their walk (nearnode.h)
 
     // Sets every table's capacity and growth step from the sizes.
     void configure(const SessionSizes& s);

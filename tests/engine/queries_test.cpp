@@ -9,6 +9,7 @@
 #include "polygon_helpers.h"
 #include "queries.h"
 #include "ringweld.h"
+#include "session.h"
 
 namespace {
 
@@ -211,6 +212,33 @@ TEST_F(PolygonQueries, EveryPointOffTheBoundariesIsFoundInTheFirstPolygonWhoseRe
         rw_end();
     }
     EXPECT_GT(checked, 10000);
+}
+
+// The bands of a long run must count exactly as the reading of the whole run, at every point
+// of the box, boundary points and lines through vertices included.
+TEST(RunBandsQueries, CountAsTheWholeRunEverywhere) {
+    std::mt19937 rng(12);
+    int runs = 0;
+    for (int drawing = 0; drawing < 40; ++drawing) {
+        start_with_minilines(unit_pieces(random_drawing(rng, 40, drawing % 2 == 0, drawing % 4 == 1)), 256);
+        int32_t n = 0;
+        if (rw_create_arcline(&n) != 0 || rw_create_polygon(&n) != 0) {
+            rw_end();
+            continue;
+        }
+        const ringweld::PolygonTables& t = ringweld::session().polygons;
+        for (const ringweld::PolygonRecord& r : t.polygons) {
+            const ringweld::RecordRun run = ringweld::record_run(t.points, r);
+            if (run.size() < 40) continue;
+            ++runs;
+            const ringweld::RunBands bands(run);
+            for (int32_t y = r.min_y - 1; y <= r.max_y + 1; ++y)
+                for (int32_t x = r.min_x - 1; x <= r.max_x + 1; ++x)
+                    ASSERT_EQ(bands.contains(run, x, y), ringweld::run_contains(run, x, y)) << x << "," << y;
+        }
+        rw_end();
+    }
+    EXPECT_GT(runs, 40);
 }
 
 TEST(BoxIndexQueries, CandidatesAreEveryBoxHoldingThePointInAscendingOrder) {
