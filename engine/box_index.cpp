@@ -79,7 +79,8 @@ void BoxIndex::build(const std::vector<Box>& boxes) {
     }
 }
 
-void BoxIndex::containing(int32_t x, int32_t y, std::vector<int32_t>& out) const {
+template <typename BoxTest>
+void BoxIndex::collect(BoxTest test, std::vector<int32_t>& out) const {
     out.clear();
     if (levels_.empty()) return;
     stack_.clear();
@@ -89,17 +90,25 @@ void BoxIndex::containing(int32_t x, int32_t y, std::vector<int32_t>& out) const
         const auto [level, index] = stack_.back();
         stack_.pop_back();
         const Node& node = levels_[static_cast<std::size_t>(level)][static_cast<std::size_t>(index)];
-        if (!node.box.contains(x, y)) continue;
+        if (!test(node.box)) continue;
         for (int32_t c = node.first; c < node.first + node.count; ++c) {
             if (level == 0) {
                 const int32_t item = order_[static_cast<std::size_t>(c)];
-                if (boxes_[static_cast<std::size_t>(item)].contains(x, y)) out.push_back(item);
+                if (test(boxes_[static_cast<std::size_t>(item)])) out.push_back(item);
             } else {
                 stack_.emplace_back(level - 1, c);
             }
         }
     }
     std::sort(out.begin(), out.end());
+}
+
+void BoxIndex::containing(int32_t x, int32_t y, std::vector<int32_t>& out) const {
+    collect([x, y](const Box& b) { return b.contains(x, y); }, out);
+}
+
+void BoxIndex::meeting(const Box& q, std::vector<int32_t>& out) const {
+    collect([&q](const Box& b) { return b.meets(q); }, out);
 }
 
 }  // namespace ringweld

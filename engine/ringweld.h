@@ -327,6 +327,157 @@ RW_API int32_t rw_nearnode_getnextXY(int32_t *out_x, int32_t *out_y, int32_t *ou
  */
 RW_API int32_t rw_nearnode_connectclose(void);
 
+/* ---- Mesh cutting and shape lines ---------------------------------------------------- */
+
+/* Overlays closed outlines (shapes, such as area outlines) with a grid of mesh cells and
+ * reports the pieces. The four overlay tables (shapes, shape points, cells, cell points)
+ * belong to the library, not to the engine session: they survive rw_end and are released
+ * by ex_end or the next ex_start. A caller:
+ *   ex_start; ex_put_shapeline / ex_put_meshline per point; ex_cal_meshcut; rw_start (if
+ *   not open); ex_mesh_line; rw_create_miniline or rw_create_miniline_dupcut;
+ *   rw_create_arcline; rw_create_polygon; ex_first_polylink / ex_next_polylink, and
+ *   ex_next_polyldat per point; ex_end.
+ * A run of puts with one group id is one shape (or cell); a new one starts when the id
+ * differs from the previous put's, or when its table is empty. Shapes and cells are
+ * numbered from 1 in the order they were started. */
+
+/**
+ * Empties the four overlay tables and sets their initial capacities (hints only; each table
+ * grows by 100 records as needed, whatever rw_start was given).
+ *
+ * @return            0.
+ */
+RW_API int32_t ex_start(int32_t shapes, int32_t shape_points, int32_t meshes, int32_t mesh_points);
+
+/**
+ * Frees the overlay tables. Safe when they are empty.
+ *
+ * @return            0.
+ */
+RW_API int32_t ex_end(void);
+
+/**
+ * Appends a point to the shape of `group`. The shape's code (the value its engine lines carry
+ * as their key) is `code` of the put that started it; `key` is the point's own value, which
+ * the segment leaving the point carries as its lin (16 bits, wrapping above 32767).
+ *
+ * @return            0.
+ */
+RW_API int32_t ex_put_shapeline(int32_t group, int32_t key, int32_t x, int32_t y, int32_t code);
+
+/**
+ * Appends a point to the mesh cell of `group`; the cell's identifier is the group id.
+ * `unused` is ignored; `key` is stored with the point.
+ *
+ * @return            0.
+ */
+RW_API int32_t ex_put_meshline(int32_t group, int32_t unused, int32_t x, int32_t y, int32_t key);
+
+/**
+ * Writes the shape tables to the text file `path` (created or overwritten; CR LF line ends):
+ * the shape count (width 6) and shape point count (10); per shape its number (6), first
+ * point (8) and point count (4), then per point its index in the shape point table (4),
+ * x (11) and y (11). Numbers are right-aligned, wider ones written in full.
+ *
+ * @return            0, or -1 when the file cannot be written.
+ */
+RW_API int32_t ex_prt_shapeline(const char *path);
+
+/**
+ * Flags the mesh cells to be cut: a cell whose bounding box meets (bounds inclusive) the box
+ * of at least one shape. Writes the four table sizes.
+ *
+ * @param out_shapes, out_shape_points, out_meshes, out_mesh_points  Receive the counts.
+ * @return            0.
+ */
+RW_API int32_t ex_cal_meshcut(int32_t *out_shapes, int32_t *out_shape_points, int32_t *out_meshes,
+                              int32_t *out_mesh_points);
+
+/**
+ * Puts the overlay into the engine's line table through rw_put_line: every segment between
+ * consecutive points of every shape (ent 2, lin = the key of its first point, key = the
+ * shape's code), then of every flagged cell (ent 4, lin = the 1-based index of its first
+ * point in the cell point table, key = the cell's number). Shapes and cells of one point
+ * add nothing; `unused` is ignored. Call ex_cal_meshcut first: before it every cell counts
+ * as flagged.
+ *
+ * @return            0.
+ */
+RW_API int32_t ex_mesh_line(int32_t unused);
+
+/**
+ * Iterate over the pieces, the polygons of the last rw_create_polygon, in polygon order;
+ * they share the current polygon of rw_first_polygon / rw_next_polygon.
+ * ex_first_polylink restarts the iteration. Per piece: its face and point count; its label
+ * point as rw_center_polygon places it; its area as rw_calareaD_polygon computes it,
+ * rounded (halves to even); the number of the last shape whose bounding box strictly
+ * contains the label point and whose outline holds it by the crossing rule of
+ * rw_findxy_polygon (-1 when none); the number of the first cell, flagged or not, whose
+ * bounding box holds the label point, bounds inclusive (-1 when none).
+ *
+ * @return            0 with every output written; 101 when the area's magnitude is not
+ *                    below 2147483647 (every output but out_area written); -1 after the
+ *                    last piece (nothing written).
+ */
+RW_API int32_t ex_first_polylink(int32_t *out_face, int32_t *out_npoints, int32_t *out_label_x, int32_t *out_label_y,
+                                 int32_t *out_shape, int32_t *out_mesh, int32_t *out_area);
+RW_API int32_t ex_next_polylink(int32_t *out_face, int32_t *out_npoints, int32_t *out_label_x, int32_t *out_label_y,
+                                int32_t *out_shape, int32_t *out_mesh, int32_t *out_area);
+
+/**
+ * The current piece's next record, as rw_next_polydata returns it.
+ *
+ * @return            0 with the record, -1 after the last (nothing written).
+ */
+RW_API int32_t ex_next_polyldat(int32_t *out_x, int32_t *out_y, int32_t *out_key);
+
+/* ---- Single-polygon mode -------------------------------------------------------------- */
+
+/* One closed point sequence in which holes are joined to the outline by bridges (segments
+ * the sequence runs along twice, out and back, as the near-node walk gives them). Marking
+ * finds the bridges so that a reader can split the sequence into rings again. The table is
+ * the library's, independent of the engine session and of rw_start / rw_end. Calling order:
+ * rw_ini_onepoly, rw_set_onepoly per point, rw_exe_onepoly, rw_getfirst_onepoly and
+ * rw_getnext_onepoly until 1, rw_end_onepoly. */
+
+/**
+ * rw_ini_onepoly starts a new, empty sequence; rw_end_onepoly releases the table. After
+ * rw_end_onepoly the table reads as empty until rw_ini_onepoly or rw_set_onepoly starts a
+ * new sequence.
+ *
+ * @return            0.
+ */
+RW_API int32_t rw_ini_onepoly(void);
+RW_API int32_t rw_end_onepoly(void);
+
+/**
+ * Appends a point to the sequence.
+ *
+ * @return            0.
+ */
+RW_API int32_t rw_set_onepoly(int32_t x, int32_t y, int32_t key);
+
+/**
+ * Marks the bridge ends. Where the segment j -> j+1 runs back along an earlier segment
+ * i -> i+1, records i (where the bridge leaves), j (where it starts back) and j+1 (where it
+ * returns) get new ring values. Marking again starts from the marks as they stand.
+ *
+ * @param out_count   Receives the number of records (0 for an empty table, which is left
+ *                    alone).
+ * @return            0.
+ */
+RW_API int32_t rw_exe_onepoly(int32_t *out_count);
+
+/**
+ * Read the sequence: rw_getfirst_onepoly restarts at the first record. Each record comes
+ * with its ring value (0 for untouched records, negative where a bridge leaves or starts
+ * back); the first record after every change of ring value reads key 0 instead of its own.
+ *
+ * @return            0 with a record (outputs written); 1 (not -1) past the last record.
+ */
+RW_API int32_t rw_getfirst_onepoly(int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+RW_API int32_t rw_getnext_onepoly(int32_t *out_x, int32_t *out_y, int32_t *out_key, int32_t *out_ring);
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,6 +7,8 @@
 
 #include "arcs.h"
 #include "nearnode.h"
+#include "one_polygon.h"
+#include "overlay.h"
 #include "polygons.h"
 #include "queries.h"
 #include "records.h"
@@ -60,6 +62,9 @@ struct Library {
     Session session;
     // Chooses the orientation of rings; 1 when the library is loaded.
     int32_t direction = 1;
+    // Tables of the mesh overlay and of the single-polygon mode, which outlive sessions.
+    OverlayTables overlay;
+    OnePolygonTable one_polygon;
 };
 
 // The single library-wide instance.
