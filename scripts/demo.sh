@@ -10,7 +10,7 @@ if [ -x "$build/bin/gridora-cli" ] && compgen -G "data/sample/*.LZH" >/dev/null;
   "$build/bin/gridora-cli" -o "$out/sample.lis" data/sample/*.LZH
   echo
   echo "output written to $(pwd)/$out:"
-  echo "  $(ls "$out"/*.shp | wc -l) Shapefiles, the list file sample.lis and the side files of the run"
+  echo "  $(ls "$out"/*.shp | wc -l) Shapefiles, the list file sample.lis, the map file sample.map and the PHP page gridora.php"
   echo "  run statistics in $(cd "$build/bin" && pwd)/gridora.Ini (or \$XDG_CONFIG_HOME/gridora/)"
 else
   "$build/bin/ringweld-demo" data/engine/demo_segments.txt
