@@ -1,6 +1,7 @@
 // gridora-cli: the conversion run from a terminal.
 //
 //   gridora-cli -o RUN.lis [--no-donut] [--mapserver8] [--settings FILE] SOURCE...
+//   gridora-cli --help | --version
 //
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
 // the window's browse button does, runs the conversion into the folder of RUN.lis, and
@@ -48,13 +49,25 @@ constexpr const char* kUsage =
     "  --mapserver8     also write RUN_ms8.map, a map file for MapServer 8 that mapserv\n"
     "                   serves as a WMS (the setting \"MapServer8\" of the settings file).\n"
     "  --settings FILE  the settings file: map settings in, the run's statistics out\n"
-    "                   (default: gridora.Ini beside the program, or\n"
-    "                   $XDG_CONFIG_HOME/gridora/).\n"
+    "                   (default: gridora.Ini beside the program, or in\n"
+    "                   $XDG_CONFIG_HOME/gridora/, ~/.config/gridora/ when unset, for\n"
+    "                   an installed program or an unwritable program folder).\n"
     "  -h, --help       show this text.\n"
+    "  --version        show the program's version.\n"
     "\n"
     "Progress lines go to stdout, messages to stderr. Exit status: 0 when the run\n"
     "completed, 1 when it was interrupted by an archive that could not be extracted,\n"
-    "2 when there was nothing to convert or the arguments were wrong.\n";
+    "2 when there was nothing to convert or the arguments were wrong.\n"
+    "\n"
+    "Files: city.csv (municipality names), symbols.sym and ms4wmap10.lzh (map\n"
+    "support files) are read from the program's folder, or else from\n"
+    "../share/gridora/ beside it; the archive library libunlha32.so from the\n"
+    "program's folder, or else from ../lib/.\n";
+
+// The project's version, set by the build.
+#ifndef GRIDORA_VERSION
+#define GRIDORA_VERSION "unknown"
+#endif
 
 struct Options {
     std::string list_file;
@@ -63,6 +76,7 @@ struct Options {
     std::optional<std::filesystem::path> settings_file;
     std::vector<std::filesystem::path> sources;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments; nothing, with `error` set, when they are wrong.
@@ -84,6 +98,8 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             only_sources = true;
         } else if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "-o" || arg == "--output") {
             std::optional<std::string> v = value(arg);
             if (!v) return std::nullopt;
@@ -154,7 +170,7 @@ int Run(const Options& options) {
 
     const std::filesystem::path program_folder = ProgramFolder();
     const MunicipalityTable municipalities =
-        LoadMunicipalityTable(program_folder / kMunicipalityTableFileName, port);
+        LoadMunicipalityTable(FindSupportFile(program_folder, kMunicipalityTableFileName), port);
 
     for (const std::filesystem::path& source : options.sources) {
         const std::size_t rows_before = sheets.size();
@@ -208,6 +224,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::fputs(gridora::kUsage, stdout);
+        return gridora::kExitCompleted;
+    }
+    if (options->version) {
+        std::printf("gridora-cli %s\n", GRIDORA_VERSION);
         return gridora::kExitCompleted;
     }
     return gridora::Run(*options);

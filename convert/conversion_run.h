@@ -32,7 +32,8 @@ struct RunRequest {
     std::function<void(bool enabled)> set_execute_enabled;
     // How the map file is written; empty: loaded from settings_file when the run writes it.
     std::optional<MapSettings> map_settings;
-    // Where "symbols.sym" and "ms4wmap10.lzh" lie; empty: the program's own folder.
+    // The program folder beside which (or in whose installed support folder) "symbols.sym"
+    // and "ms4wmap10.lzh" lie; empty: the running program's own folder.
     std::filesystem::path program_folder;
 };
 

@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/program_files.h"
+
 namespace gridora {
 namespace {
 
@@ -41,7 +43,8 @@ struct Fallback<Index, Result, R(Args...)> {
     }
 };
 
-std::filesystem::path ProgramFolder() {
+// The folder of the running executable; empty when it cannot be told.
+std::filesystem::path RunningProgramFolder() {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : exe.parent_path();
@@ -74,9 +77,13 @@ bool ArchiveLibrary::Acquire(const std::string& file_name) {
     if (uses_++ > 0) return loaded();
 
     std::vector<std::string> candidates;
+    // A bare name is looked for beside the program, then in an installation's lib folder,
+    // then where the dynamic loader looks (the program's run path among them).
     if (file_name.find('/') == std::string::npos) {
-        std::filesystem::path folder = ProgramFolder();
-        if (!folder.empty()) candidates.push_back((folder / file_name).string());
+        const std::filesystem::path folder = RunningProgramFolder();
+        if (!folder.empty())
+            for (const std::filesystem::path& library_folder : LibraryFolders(folder))
+                candidates.push_back((library_folder / file_name).string());
     }
     candidates.push_back(file_name);
     for (const std::string& candidate : candidates) {

@@ -10,6 +10,7 @@
 #include "mapserver/mapserver8_map_text.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
+#include "platform/program_files.h"
 
 namespace gridora {
 namespace {
@@ -88,7 +89,8 @@ SupportFiles WriteSupportFiles(const MapFilesRequest& request, const std::filesy
                   support.font_file_name);
     ReplaceFile(etc / "winfonts.txt", font_list.Text());
 
-    support.symbols_copied = CopyFileInBlocks(request.program_folder / kSymbolFileName, etc / kSymbolFileName);
+    support.symbols_copied =
+        CopyFileInBlocks(FindSupportFile(request.program_folder, kSymbolFileName), etc / kSymbolFileName);
     return support;
 }
 
@@ -97,10 +99,11 @@ SupportFiles WriteSupportFiles(const MapFilesRequest& request, const std::filesy
 // library for (its failure would not be reported either).
 bool UnpackTemplate(const std::filesystem::path& program_folder, const std::string& output_folder,
                     const ArchiveEntryPoints& archives) {
+    const std::filesystem::path archive = FindSupportFile(program_folder, kTemplateArchiveName);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(program_folder / kTemplateArchiveName, ec)) return false;
+    if (!std::filesystem::is_regular_file(archive, ec)) return false;
     const std::string command =
-        " e -x1 " + FolderText(program_folder) + kTemplateArchiveName + " " + output_folder + " *.* -p2 -y1";
+        " e -x1 " + FolderText(archive.parent_path()) + kTemplateArchiveName + " " + output_folder + " *.* -p2 -y1";
     char report[kArchiveReportSize + 1] = {};
     return archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) == 0;
 }

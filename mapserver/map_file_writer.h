@@ -16,7 +16,7 @@
 
 namespace gridora {
 
-// The program's support files, beside the program.
+// The program's support files, beside the program or in its installed support folder.
 inline constexpr const char* kSymbolFileName = "symbols.sym";
 inline constexpr const char* kTemplateArchiveName = "ms4wmap10.lzh";
 
@@ -26,7 +26,7 @@ struct MapFilesRequest {
     RunCoordinateSystem coordinate_system;
     RunExtent extent;
     LayerFilesMade files_made{};
-    std::filesystem::path program_folder;  // holds symbols.sym and ms4wmap10.lzh
+    std::filesystem::path program_folder;  // symbols.sym and ms4wmap10.lzh lie beside it or installed
 };
 
 // Which of the files were written, for callers that check.

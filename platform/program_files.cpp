@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
 namespace gridora {
@@ -22,6 +23,14 @@ std::filesystem::path UserConfigFolder() {
     return std::filesystem::path(home != nullptr ? home : ".") / ".config" / "gridora";
 }
 
+// `program_folder`/../`relative`, spelt without "..", so that paths in messages read plainly.
+std::filesystem::path BesideProgramFolder(const std::filesystem::path& program_folder,
+                                          const std::filesystem::path& relative) {
+    const std::filesystem::path folder = program_folder.lexically_normal();
+    std::filesystem::path parent = folder.has_filename() ? folder.parent_path() : folder.parent_path().parent_path();
+    return parent / relative;
+}
+
 }  // namespace
 
 std::filesystem::path ProgramFolder() {
@@ -31,9 +40,35 @@ std::filesystem::path ProgramFolder() {
     return exe.parent_path();
 }
 
+std::filesystem::path InstalledSupportFolder(const std::filesystem::path& program_folder) {
+    return BesideProgramFolder(program_folder, "share/gridora");
+}
+
+bool IsInstalledProgramFolder(const std::filesystem::path& program_folder) {
+    std::error_code ec;
+    return std::filesystem::is_directory(InstalledSupportFolder(program_folder), ec);
+}
+
+std::vector<std::filesystem::path> SupportFolders(const std::filesystem::path& program_folder) {
+    return {program_folder, InstalledSupportFolder(program_folder)};
+}
+
+std::filesystem::path FindSupportFile(const std::filesystem::path& program_folder, std::string_view name) {
+    for (const std::filesystem::path& folder : SupportFolders(program_folder)) {
+        std::error_code ec;
+        std::filesystem::path candidate = folder / name;
+        if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+    }
+    return program_folder / name;
+}
+
+std::vector<std::filesystem::path> LibraryFolders(const std::filesystem::path& program_folder) {
+    return {program_folder, BesideProgramFolder(program_folder, "lib")};
+}
+
 SettingsFiles LocateSettingsFiles(const std::filesystem::path& program_folder) {
     std::filesystem::path folder = program_folder;
-    if (!IsWritableFolder(folder)) {
+    if (IsInstalledProgramFolder(program_folder) || !IsWritableFolder(folder)) {
         folder = UserConfigFolder();
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);

@@ -121,7 +121,7 @@ void Tgridoraf::FormCreate() {
     OutputF1->eOutPath->setText(
         TextForDisplay(ReadIniString(environment_.settings_file, FolderSection(), OutputKey(), "")));
     map_settings_ = LoadMapSettings(environment_.settings_file);
-    municipalities_ = LoadMunicipalityTable(environment_.program_folder / kMunicipalityTableFileName, port_);
+    municipalities_ = LoadMunicipalityTable(FindSupportFile(environment_.program_folder, kMunicipalityTableFileName), port_);
 }
 
 void Tgridoraf::FormClose() {
@@ -162,7 +162,7 @@ void Tgridoraf::HeaderF1Button1Click() { AddSheetSources(environment_.dialogs->C
 
 void Tgridoraf::HeaderF1Button2Click() {
     environment_.dialogs->OpenUrl(QUrl::fromLocalFile(
-        QFile::decodeName((environment_.program_folder / kHelpPageFile).native().c_str())));
+        QFile::decodeName(FindSupportFile(environment_.program_folder, kHelpPageFile).native().c_str())));
 }
 
 void Tgridoraf::OutputF1Button2Click() {

@@ -27,7 +27,7 @@ class TOKRightDlg;
 
 // Where the window finds its files, and who answers its dialogs.
 struct WindowEnvironment {
-    std::filesystem::path program_folder;  // "city.csv" and the help page README.md
+    std::filesystem::path program_folder;  // "city.csv" and the help page README.md, beside it or installed
     std::filesystem::path settings_file;   // ".Ini"
     std::filesystem::path error_file;      // ".Err"
     UserDialogs* dialogs = nullptr;        // not owned, never null
