@@ -1,6 +1,7 @@
 # Two entry points for a newcomer:
 #   make demo   install what is missing, build, run the main job on the bundled sample
 #   make test   install what is missing, build, run every test
+#   make package  build the Debian package build/gridora_<version>_amd64.deb
 # `make test SANITIZE=1` builds into build-sanitize with AddressSanitizer and UBSan.
 
 BUILD_DIR ?= build
@@ -13,7 +14,7 @@ else
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build build-demo demo test bench clean
+.PHONY: deps configure build build-demo demo test bench package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -37,6 +38,11 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# CPack installs the build into its own staging folder under /usr and packs it.
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/gridora_*_amd64.deb
 
 clean:
 	rm -rf build build-sanitize

@@ -32,14 +32,17 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/city.csv ${CMAKE_SOURCE_DIR}/data/symbols
 install(FILES ${GRIDORA_CLI_MAN_PAGE} DESTINATION ${GRIDORA_INSTALL_MAN})
 
 # ringweld.pc names the prefix the files are installed under, which is only known when
-# installing (cmake --install --prefix, or the package's /usr): it is written then.
+# installing (cmake --install --prefix, or the package's /usr): it is written then, straight
+# into the installed tree, so that installs into several staging folders never share it.
 set(pc_prefix "@pc_prefix@")  # kept for the install-time pass
 configure_file(${CMAKE_CURRENT_LIST_DIR}/ringweld.pc.in ${CMAKE_BINARY_DIR}/ringweld.pc.in @ONLY)
 install(CODE "
   set(pc_prefix \"\${CMAKE_INSTALL_PREFIX}\")
-  configure_file(\"${CMAKE_BINARY_DIR}/ringweld.pc.in\" \"${CMAKE_BINARY_DIR}/pkgconfig/ringweld.pc\" @ONLY)
+  set(pc_file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${GRIDORA_INSTALL_LIB}/pkgconfig/ringweld.pc\")
+  message(STATUS \"Installing: \${pc_file}\")
+  configure_file(\"${CMAKE_BINARY_DIR}/ringweld.pc.in\" \"\${pc_file}\" @ONLY)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${pc_file}\")
 ")
-install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/ringweld.pc DESTINATION ${GRIDORA_INSTALL_LIB}/pkgconfig)
 
 # The Debian package gridora_<version>_amd64.deb. dpkg-shlibdeps finds the libraries the
 # programs and libunlha32.so link (shapelib, lhasa, PROJ, Qt 6, fontconfig, ...); the
@@ -53,9 +56,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "converter of Japan's 1:2,500 base map sheets into Shapefiles and MapServer map files")
 set(CPACK_PACKAGE_DESCRIPTION
     "gridora converts the Shift-JIS text sheets of the 1:2,500 base map (Spatial Data Framework) into ESRI
- Shapefiles with dBASE tables, rebuilds the polygons cut by sheet edges and writes a MapServer map file.
- It holds the console converter gridora-cli, the Japanese window gridora, the sheet generator sheetgen,
- the polygon-assembly library ringweld (with its header and pkg-config file) and the LHA archive library.")
+Shapefiles with dBASE tables, rebuilds the polygons cut by sheet edges and writes a MapServer map file.
+It holds the console converter gridora-cli, the Japanese window gridora, the sheet generator sheetgen,
+the polygon-assembly library ringweld (with its header and pkg-config file) and the LHA archive library.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
@@ -64,5 +67,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
-set(CPACK_STRIP_FILES OFF)
+set(CPACK_STRIP_FILES ON)  # the build keeps its debugging information, the package not
 include(CPack)

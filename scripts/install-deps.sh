@@ -17,6 +17,9 @@ packages=(
   # The window gridora (ui/): Qt 6 Widgets, and a Japanese font for its captions and the
   # screenshots its tests take.
   qt6-base-dev
+  # The Debian package (make package): CPack finds the programs' library dependencies with
+  # dpkg-shlibdeps, which needs file to tell the binaries.
+  dpkg-dev file
 )
 
 missing=()
