@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "heap_sort.h"
+#include "keyed_sort.h"
 #include "pair_test.h"
 
 namespace ringweld {
@@ -102,9 +102,14 @@ LineRecord lower_first(LineRecord r) {
     return r;
 }
 
+bool identical_lines(const LineRecord& a, const LineRecord& b) {
+    return same_geometry(a, b) && a.key == b.key && a.ent == b.ent && a.lin == b.lin;
+}
+
 void sort_lines(std::vector<LineRecord>& lines) {
     // A lambda rather than the function's address, so that the comparison is inlined.
-    heap_sort(lines.data(), lines.size(), [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); });
+    sort_unless_ties_show(lines, [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); },
+                          identical_lines);
 }
 
 void cancel_staged_pairs(std::vector<LineRecord>& staged) {

@@ -19,11 +19,14 @@ bool line_before(const LineRecord& a, const LineRecord& b);
 
 bool same_geometry(const LineRecord& a, const LineRecord& b);
 
+// Equal in every field, so that either may stand for the other.
+bool identical_lines(const LineRecord& a, const LineRecord& b);
+
 // The record with its lower endpoint first (y1 < y2, or y1 == y2 and x1 < x2).
 LineRecord lower_first(LineRecord r);
 
-// Sorts by the line order with the engine's heap sort (the order of equal records decides
-// which duplicate survives).
+// Sorts by the line order into exactly the engine's heap sort's order (the order of equal
+// records decides which duplicate survives).
 void sort_lines(std::vector<LineRecord>& lines);
 
 // Sorts the staging table and drops equal neighbours in pairs from the start of each run
