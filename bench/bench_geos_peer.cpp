@@ -8,7 +8,7 @@
 // areas, holes subtracted); "same" means equal counts and areas within a millionth, the
 // tolerance the two engines' different rounding of crossing points needs.
 //
-//   bench_geos_peer [--kinds blocks,sheets,random] [--sizes 10000,100000,1000000]
+//   bench_geos_peer [--kinds blocks,sheets,random] [--sizes 10000,100000,1000000] [--engine-only 1]
 
 #include <geos_c.h>
 #include <sys/resource.h>
@@ -185,6 +185,7 @@ bool same_result(const SideResult& a, const SideResult& b) {
 int main(int argc, char** argv) {
     std::vector<Kind> kinds{Kind::blocks, Kind::sheets, Kind::random};
     std::vector<int64_t> sizes{10'000, 100'000, 1'000'000};
+    bool with_geos = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string opt = argv[i];
         if (opt == "--kinds") {
@@ -194,8 +195,11 @@ int main(int argc, char** argv) {
         } else if (opt == "--sizes") {
             sizes.clear();
             for (const std::string& n : split(argv[i + 1])) sizes.push_back(std::stoll(n));
+        } else if (opt == "--engine-only") {
+            with_geos = std::string(argv[i + 1]) != "1";
         } else {
-            std::fprintf(stderr, "usage: %s [--kinds blocks,sheets,random] [--sizes N,N,...]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--kinds blocks,sheets,random] [--sizes N,N,...] [--engine-only 1]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -209,7 +213,7 @@ int main(int argc, char** argv) {
         for (int64_t n : sizes) {
             const std::vector<Segment> segments = segment_sets::generate(kind, n);
             const Measured e = in_child([&] { return run_ringweld(kind, segments); });
-            const Measured g = in_child([&] { return run_geos(kind, segments); });
+            const Measured g = with_geos ? in_child([&] { return run_geos(kind, segments); }) : Measured{};
             engine_wall[static_cast<int>(kind)][n] = e.result.wall_s;
             const bool same = e.ok && g.ok && same_result(e.result, g.result);
             const double ratio = e.result.wall_s > 0 ? g.result.wall_s / e.result.wall_s : 0;

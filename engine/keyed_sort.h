@@ -53,6 +53,26 @@ void heap_sort_by_key(std::vector<Record>& records, KeyOf key_of) {
     records.swap(sorted);
 }
 
+// Sorts 64-bit items by their upper 32 bits, keeping the order of items with equal upper
+// halves (a least-significant-digit radix sort, one pass per byte that varies). Cheaper
+// than a comparison sort from a few dozen items on; `scratch` is reused room.
+inline void stable_sort_by_major(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch) {
+    const std::size_t n = items.size();
+    if (n < 48) {
+        std::stable_sort(items.begin(), items.end(), [](uint64_t a, uint64_t b) { return (a >> 32) < (b >> 32); });
+        return;
+    }
+    scratch.resize(n);
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::size_t count[257] = {};
+        for (uint64_t v : items) ++count[((v >> shift) & 0xff) + 1];
+        if (count[((items[0] >> shift) & 0xff) + 1] == n) continue;  // every item has this byte
+        for (int b = 0; b < 256; ++b) count[b + 1] += count[b];
+        for (uint64_t v : items) scratch[count[(v >> shift) & 0xff]++] = v;
+        items.swap(scratch);
+    }
+}
+
 namespace detail {
 
 inline int bits_for(std::size_t count) {

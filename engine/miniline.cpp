@@ -82,18 +82,6 @@ void order_along(std::vector<Point>& pts, const LineRecord& s) {
 
 }  // namespace
 
-bool line_before(const LineRecord& a, const LineRecord& b) {
-    if (a.y1 != b.y1) return a.y1 < b.y1;
-    if (a.y2 != b.y2) return a.y2 < b.y2;
-    if (a.x1 != b.x1) return a.x1 < b.x1;
-    if (a.x2 != b.x2) return a.x2 < b.x2;
-    return a.lin < b.lin;
-}
-
-bool same_geometry(const LineRecord& a, const LineRecord& b) {
-    return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
-}
-
 LineRecord lower_first(LineRecord r) {
     if (r.y1 > r.y2 || (r.y1 == r.y2 && r.x1 > r.x2)) {
         std::swap(r.x1, r.x2);
