@@ -108,26 +108,23 @@ void sort_unless_ties_show(std::vector<Record>& records, Before before, Identica
         return;
     }
 
-    // Classes of equal records: their first positions in `entries`, and for every original
-    // record its class rank and member number within the class.
-    std::vector<std::size_t> class_start;
-    std::vector<uint32_t> member(n);
-    std::vector<uint32_t> rank(n);
+    // Classes of equal records: their first positions in `entries`, and the largest.
+    std::vector<uint32_t> class_start;
     std::size_t largest = 1;
     for (std::size_t i = 0; i < n; ++i) {
-        if (i == 0 || before(entries[i - 1].record, entries[i].record)) class_start.push_back(i);
-        const std::size_t m = i - class_start.back();
-        largest = std::max(largest, m + 1);
-        member[entries[i].index] = static_cast<uint32_t>(m);
-        rank[entries[i].index] = static_cast<uint32_t>(class_start.size() - 1);
+        if (i == 0 || before(entries[i - 1].record, entries[i].record)) class_start.push_back(static_cast<uint32_t>(i));
+        largest = std::max<std::size_t>(largest, i - class_start.back() + 1);
     }
     const int member_bits = detail::bits_for(largest);
+    // Every original record becomes (class rank, member number within the class).
     auto finish = [&](auto zero) {
         using Item = decltype(zero);
         std::vector<Item> items(n);
-        for (std::size_t i = 0; i < n; ++i) items[i] = (Item{rank[i]} << member_bits) | member[i];
-        std::vector<uint32_t>().swap(rank);
-        std::vector<uint32_t>().swap(member);
+        std::size_t rank = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (rank + 1 < class_start.size() && class_start[rank + 1] == i) ++rank;
+            items[entries[i].index] = (Item{static_cast<uint32_t>(rank)} << member_bits) | (i - class_start[rank]);
+        }
         heap_sort(items.data(), n, [member_bits](Item a, Item b) { return (a >> member_bits) < (b >> member_bits); });
         const Item mask = (Item{1} << member_bits) - 1;
         for (std::size_t i = 0; i < n; ++i)
