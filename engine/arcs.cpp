@@ -44,17 +44,44 @@ namespace {
 
 bool same_position(const EndPoint& a, const EndPoint& b) { return a.x == b.x && a.y == b.y; }
 
-void build_edges(const WorkTable<LineRecord>& lines, ArcTables& t) {
+// One edge per distinct miniline, and the (y, x) keys of its two end-points in the order
+// the end-point table would hold them unsorted: edge e's first end at 2e, its second at 2e+1.
+std::vector<KeyedIndex> build_edges(const WorkTable<LineRecord>& lines, ArcTables& t) {
+    std::vector<KeyedIndex> ends;
     t.edges.rows().reserve(static_cast<std::size_t>(lines.count()));
-    t.endpoints.rows().reserve(2 * static_cast<std::size_t>(lines.count()));
+    ends.reserve(2 * static_cast<std::size_t>(lines.count()));
     for (int32_t i = 0; i < lines.count(); ++i) {
         const LineRecord& m = lines[i];
         if (i > 0 && same_geometry(m, lines[i - 1])) continue;
         const int32_t edge = t.edges.count();
         t.edges.append(EdgeRecord{0, 0, m.key, m.ent, m.lin});
-        t.endpoints.append(EndPoint{m.x1, m.y1, edge, 1, 0, 0, -1});
-        t.endpoints.append(EndPoint{m.x2, m.y2, edge, 2, 0, 0, -1});
+        ends.push_back(KeyedIndex{pair_key(m.y1, m.x1), 2 * static_cast<uint32_t>(edge)});
+        ends.push_back(KeyedIndex{pair_key(m.y2, m.x2), 2 * static_cast<uint32_t>(edge) + 1});
     }
+    return ends;
+}
+
+// The end-point table sorted by y, then x; end-points at one position stay in heap-sort
+// order. Sorting the keys leaves them where a heap sort of the records would, and the table
+// is then written once, in its final order.
+void build_sorted_endpoints(std::vector<KeyedIndex> ends, ArcTables& t) {
+    heap_sort_keys(ends);
+    t.endpoints.rows().reserve(ends.size());
+    for (const KeyedIndex& k : ends)
+        t.endpoints.append(EndPoint{pair_key_minor(k.key), pair_key_major(k.key), static_cast<int32_t>(k.index >> 1),
+                                    static_cast<uint8_t>((k.index & 1) + 1), 0, 0, -1});
+}
+
+// Tracing appends at most one arc, two points, one segment and one midpoint per edge.
+// Reserving that much up front saves the copies of growth; pages never written are never
+// made resident.
+void reserve_traced_tables(ArcTables& t) {
+    const std::size_t edges = static_cast<std::size_t>(t.edges.count());
+    t.nodes.rows().reserve(2 * edges);
+    t.arcs.rows().reserve(edges + 1);
+    t.points.rows().reserve(2 * edges);
+    t.segments.rows().reserve(edges);
+    t.midpoints.rows().reserve(edges);
 }
 
 // Nodes are the distinct positions of the sorted end-points, numbered in (y, x) order.
@@ -157,12 +184,10 @@ int32_t trace_arc(ArcTables& t, int32_t s, int32_t k, std::vector<ArcPoint>& pts
 }  // namespace
 
 int32_t assemble_arcs(WorkTable<LineRecord>& lines, ArcTables& t) {
-    sort_unless_ties_show(lines.rows(), line_before, [](const LineRecord& a, const LineRecord& b) {
-        return same_geometry(a, b) && a.key == b.key && a.ent == b.ent && a.lin == b.lin;
-    });
-    build_edges(lines, t);
-    // By y, then x; end-points at one position stay in heap-sort order.
-    heap_sort_by_key(t.endpoints.rows(), [](const EndPoint& e) { return pair_key(e.y, e.x); });
+    sort_unless_ties_show(lines.rows(), [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); },
+                          identical_lines);
+    build_sorted_endpoints(build_edges(lines, t), t);
+    reserve_traced_tables(t);
     number_nodes(t);
 
     t.arcs.append(ArcRecord{-10, -10, 0, 0, 0, 0, 0, 0});

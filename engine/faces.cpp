@@ -120,7 +120,7 @@ struct ScanContext {
     FaceLabels& labels;
     SegmentIndex index;
     std::vector<Crossing> crossings;
-    std::vector<Crossing> scratch;
+    CrossingScratch scratch;
     bool outside_met_proper = false;  // some scan joined the outside through a proper crossing
 };
 
@@ -403,17 +403,24 @@ bool tie_order_shows(const std::vector<Crossing>& sorted) {
 }  // namespace
 
 void settle_crossings(std::vector<Crossing>& c) {
-    std::vector<Crossing> scratch;
+    CrossingScratch scratch;
     settle_crossings(c, scratch);
 }
 
-void settle_crossings(std::vector<Crossing>& c, std::vector<Crossing>& scratch) {
-    scratch.assign(c.begin(), c.end());
-    std::sort(c.begin(), c.end(), ByX{});
-    if (tie_order_shows(c)) {
-        c.swap(scratch);
+void settle_crossings(std::vector<Crossing>& c, CrossingScratch& scratch) {
+    // Sorting (x, position) keys is cheaper than sorting the crossings, and leaves them in
+    // their scan order for the heap sort when the order of equal x shows.
+    std::vector<uint64_t>& keys = scratch.keys;
+    keys.resize(c.size());
+    for (std::size_t i = 0; i < c.size(); ++i) keys[i] = (pair_key(c[i].x, 0) & ~uint64_t{0xffffffffu}) | i;
+    stable_sort_by_major(keys, scratch.radix);
+    std::vector<Crossing>& sorted = scratch.crossings;
+    sorted.resize(c.size());
+    for (std::size_t i = 0; i < c.size(); ++i) sorted[i] = c[static_cast<uint32_t>(keys[i])];
+    if (tie_order_shows(sorted))
         heap_sort(c.data(), c.size(), ByX{});
-    }
+    else
+        c.swap(sorted);
     // Compacts in place: a run never writes more crossings than it reads.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < c.size();) {

@@ -117,7 +117,13 @@ bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossin
 // Sorts by x and resolves runs of crossings at one x (removing pairs that touch the scan
 // line and keeping one of a pair that passes through a vertex).
 void settle_crossings(std::vector<Crossing>& crossings);
-void settle_crossings(std::vector<Crossing>& crossings, std::vector<Crossing>& scratch);
+// Room the sort reuses from one scan line to the next.
+struct CrossingScratch {
+    std::vector<Crossing> crossings;
+    std::vector<uint64_t> keys;
+    std::vector<uint64_t> radix;
+};
+void settle_crossings(std::vector<Crossing>& crossings, CrossingScratch& scratch);
 
 // The crossings of a scan line infinitesimally above y: ylow <= y < yhigh, all proper,
 // sorted by x, then by inverse slope, then by arc. Returns false when there are too many.

@@ -17,16 +17,18 @@ void heap_sort(Record* first, std::size_t count, Before before) {
     if (count < 2) return;
     auto a = [first](std::size_t i) -> Record& { return first[i - 1]; };  // a(1..count)
     std::size_t n = count;
+    constexpr std::size_t kRecordsPerLine = sizeof(Record) >= 64 ? 1 : 64 / sizeof(Record);
 
     auto sift_down = [&](std::size_t k) {
         Record t = std::move(a(k));
         std::size_t c = 2 * k;
         while (c <= n) {
-            // Fetch the grandchildren while the children are compared: on large tables
-            // each level of the descent is otherwise a cache miss. Changes no result.
-            if (4 * k + 3 <= n) {
-                __builtin_prefetch(&a(4 * k));
-                __builtin_prefetch(&a(4 * k + 3));
+            // Fetch the descendants four levels down while this level is compared: on
+            // large tables each level of the descent is otherwise a cache miss, and one
+            // level ahead is too little to hide it. Changes no result.
+            if (16 * k + 15 <= n) {
+                for (std::size_t q = 0; q < 16; q += kRecordsPerLine) __builtin_prefetch(&a(16 * k + q));
+                __builtin_prefetch(&a(16 * k + 15));
             }
             if (c < n && before(a(c), a(c + 1))) ++c;
             if (!before(t, a(c))) break;

@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "heap_sort.h"
+#include "keyed_sort.h"
 #include "pair_test.h"
 
 namespace ringweld {
@@ -82,18 +82,6 @@ void order_along(std::vector<Point>& pts, const LineRecord& s) {
 
 }  // namespace
 
-bool line_before(const LineRecord& a, const LineRecord& b) {
-    if (a.y1 != b.y1) return a.y1 < b.y1;
-    if (a.y2 != b.y2) return a.y2 < b.y2;
-    if (a.x1 != b.x1) return a.x1 < b.x1;
-    if (a.x2 != b.x2) return a.x2 < b.x2;
-    return a.lin < b.lin;
-}
-
-bool same_geometry(const LineRecord& a, const LineRecord& b) {
-    return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
-}
-
 LineRecord lower_first(LineRecord r) {
     if (r.y1 > r.y2 || (r.y1 == r.y2 && r.x1 > r.x2)) {
         std::swap(r.x1, r.x2);
@@ -102,9 +90,14 @@ LineRecord lower_first(LineRecord r) {
     return r;
 }
 
+bool identical_lines(const LineRecord& a, const LineRecord& b) {
+    return same_geometry(a, b) && a.key == b.key && a.ent == b.ent && a.lin == b.lin;
+}
+
 void sort_lines(std::vector<LineRecord>& lines) {
     // A lambda rather than the function's address, so that the comparison is inlined.
-    heap_sort(lines.data(), lines.size(), [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); });
+    sort_unless_ties_show(lines, [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); },
+                          identical_lines);
 }
 
 void cancel_staged_pairs(std::vector<LineRecord>& staged) {

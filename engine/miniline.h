@@ -15,15 +15,27 @@
 namespace ringweld {
 
 // The line order: y1, y2, x1, x2, then `lin`, all ascending. y2 is compared before x1.
-bool line_before(const LineRecord& a, const LineRecord& b);
+// Inline, because every sort of lines calls it.
+inline bool line_before(const LineRecord& a, const LineRecord& b) {
+    if (a.y1 != b.y1) return a.y1 < b.y1;
+    if (a.y2 != b.y2) return a.y2 < b.y2;
+    if (a.x1 != b.x1) return a.x1 < b.x1;
+    if (a.x2 != b.x2) return a.x2 < b.x2;
+    return a.lin < b.lin;
+}
 
-bool same_geometry(const LineRecord& a, const LineRecord& b);
+inline bool same_geometry(const LineRecord& a, const LineRecord& b) {
+    return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
+}
+
+// Equal in every field, so that either may stand for the other.
+bool identical_lines(const LineRecord& a, const LineRecord& b);
 
 // The record with its lower endpoint first (y1 < y2, or y1 == y2 and x1 < x2).
 LineRecord lower_first(LineRecord r);
 
-// Sorts by the line order with the engine's heap sort (the order of equal records decides
-// which duplicate survives).
+// Sorts by the line order into exactly the engine's heap sort's order (the order of equal
+// records decides which duplicate survives).
 void sort_lines(std::vector<LineRecord>& lines);
 
 // Sorts the staging table and drops equal neighbours in pairs from the start of each run

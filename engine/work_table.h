@@ -33,7 +33,7 @@ public:
 
     void clear() { rows_.clear(); }
     void resize(std::size_t n) {
-        if (n > rows_.capacity()) rows_.reserve(std::max(n, rows_.capacity() + step_));
+        if (n > rows_.capacity()) rows_.reserve(std::max(n, grown_capacity()));
         rows_.resize(n);
     }
     void truncate(std::size_t n) { rows_.resize(std::min(n, rows_.size())); }
@@ -58,12 +58,14 @@ public:
 private:
     // Growth doubles (at least by the step), so appends stay amortised O(1) even when a
     // caller passes tiny sizes; the configured capacity only sizes the first allocation.
-    void grow() {
-        std::size_t cap = rows_.capacity();
-        std::size_t want = cap == 0 ? static_cast<std::size_t>(capacity_)
-                                    : cap + std::max<std::size_t>(cap, static_cast<std::size_t>(step_));
-        rows_.reserve(want);
+    // resize() follows the same policy: tables grown one record at a time through resize
+    // (the arc table while arcs are traced) would otherwise copy themselves quadratically.
+    std::size_t grown_capacity() const {
+        const std::size_t cap = rows_.capacity();
+        return cap == 0 ? static_cast<std::size_t>(capacity_)
+                        : cap + std::max<std::size_t>(cap, static_cast<std::size_t>(step_));
     }
+    void grow() { rows_.reserve(grown_capacity()); }
 
     std::vector<Record> rows_;
     int32_t capacity_ = 1000;

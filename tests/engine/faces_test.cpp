@@ -94,17 +94,20 @@ std::vector<Crossing> settle_after_heap_sort(std::vector<Crossing> c) {
     return out;
 }
 
-TEST(ScanCrossings, SettlingGivesTheHeapSortsOutcomeWhereverTiesCouldShow) {
-    std::mt19937 rng(7);
-    for (int round = 0; round < 2000; ++round) {
+// Random crossings of `count` from [min_count, max_count) at x values spread over `spread`
+// steps of `step`, settled, against the literal heap sort's outcome.
+void expect_settling_as_after_heap_sort(uint32_t seed, int rounds, int min_count, int max_count, int32_t spread,
+                                        int32_t step) {
+    std::mt19937 rng(seed);
+    for (int round = 0; round < rounds; ++round) {
         std::vector<Crossing> c;
-        const int n = 2 + static_cast<int>(rng() % 40);
+        const int n = min_count + static_cast<int>(rng() % static_cast<uint32_t>(max_count - min_count));
         for (int i = 0; i < n; ++i) {
             const uint8_t ends[3] = {0, ringweld::kCrossAtUpper, ringweld::kCrossAtLower};
-            Crossing x = at(static_cast<int32_t>(rng() % 12), ends[rng() % 3] | (rng() % 2 ? ringweld::kDownBit : 0),
-                            static_cast<int32_t>(1 + rng() % 3));
-            x.segment = i;
-            c.push_back(x);
+            const int32_t x = (static_cast<int32_t>(rng() % static_cast<uint32_t>(spread)) - spread / 2) * step;
+            Crossing cx = at(x, ends[rng() % 3] | (rng() % 2 ? ringweld::kDownBit : 0), static_cast<int32_t>(1 + rng() % 3));
+            cx.segment = i;
+            c.push_back(cx);
         }
         // What labelling reads of a settled crossing: its arc, x, kind and down bit. Members
         // of a run at one x are all segment ends, which labelling skips in any order.
@@ -123,6 +126,17 @@ TEST(ScanCrossings, SettlingGivesTheHeapSortsOutcomeWhereverTiesCouldShow) {
             EXPECT_EQ(c[i].flags & ringweld::kDownBit, expected[i].flags & ringweld::kDownBit);
         }
     }
+}
+
+TEST(ScanCrossings, SettlingGivesTheHeapSortsOutcomeWhereverTiesCouldShow) {
+    expect_settling_as_after_heap_sort(7, 2000, 2, 42, 12, 1);
+}
+
+// Long scan lines take the radix path of the sort; x values of both signs and far apart
+// make every byte of the key vary.
+TEST(ScanCrossings, LongScanLinesSettleAsAfterTheHeapSortToo) {
+    expect_settling_as_after_heap_sort(8, 300, 48, 700, 60, 1);
+    expect_settling_as_after_heap_sort(9, 300, 48, 700, 90, 16'777'259);
 }
 
 TEST(ScanCrossings, ProperCrossingsRoundHalvesToEven) {
