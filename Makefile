@@ -2,6 +2,7 @@
 #   make demo   install what is missing, build, run the main job on the bundled sample
 #   make test   install what is missing, build, run every test
 # `make test SANITIZE=1` builds into build-sanitize with AddressSanitizer and UBSan.
+# `make fuzz [FUZZ_SECONDS=N]` builds the libFuzzer programs with clang and runs each.
 
 BUILD_DIR ?= build
 SANITIZE  ?= 0
@@ -13,7 +14,7 @@ else
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build build-demo demo test bench clean
+.PHONY: deps configure build build-demo demo test bench fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -38,5 +39,13 @@ test: build
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 
+# libFuzzer programs (clang) in build-fuzz, each run FUZZ_SECONDS; fails on any finding.
+FUZZ_SECONDS ?= 300
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DGRIDORA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_programs
+	@bash scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -110,9 +110,7 @@ int FuzzDataReaders(const uint8_t* data, std::size_t size) {
                                                         "a feature line has the layer's letter");
                                          }),
                        "a readable .ATR file is walked");
-            for (const std::string& message : port.messages)
-                FUZZ_CHECK(message.rfind("error:ATR:F:", 0) == 0, "an attribute message names its line");
-            return 0;
+            break;
         }
         case kCityTable: {
             WriteFile(folder / "city.csv", content);
@@ -126,7 +124,12 @@ int FuzzDataReaders(const uint8_t* data, std::size_t size) {
         FUZZ_CHECK(error.Line() >= 1, "a conversion error names its line");
         FUZZ_CHECK(error.File().find(base_text) != std::string::npos, "a conversion error names its file");
     }
-    CheckMessages(port, base_text);
+    if (reader == kAtr) {
+        for (const std::string& message : port.messages)
+            FUZZ_CHECK(message.rfind("error:ATR:F:", 0) == 0, "an attribute message names its line");
+    } else {
+        CheckMessages(port, base_text);
+    }
     return 0;
 }
 

@@ -4,6 +4,9 @@
 // everything, restart, save and load arcs, single-polygon marking). What must hold: no
 // crash or sanitizer report, every iterator ends within the size of its table, and no two
 // minilines cross or overlap except at shared end points (the exact integer test below).
+// Cut points are rounded to integers, and a rounded point may land beside or across a
+// neighbouring line; so the minilines are checked when cutting is exact: every line put in
+// runs along an axis.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +47,11 @@ bool SameGeometry(const Segment& a, const Segment& b) {
            (a.x1 == b.x2 && a.y1 == b.y2 && a.x2 == b.x1 && a.y2 == b.y1);
 }
 
+// Whether a line runs along an axis. Lines of integer coordinates that all do meet on
+// integers or stay at least one unit apart, so cutting them is exact: cut points of slanted
+// lines are rounded, and a line passing within a unit of another's end is cut there.
+bool RunsAlongAxis(const Segment& s) { return s.x1 == s.x2 || s.y1 == s.y2; }
+
 // Two minilines may meet only at a point that is an end point of both. Identical ones are
 // allowed: collinear lines of two parents may leave equal pieces.
 bool MeetProperly(const Segment& a, const Segment& b) {
@@ -70,6 +78,12 @@ bool MeetProperly(const Segment& a, const Segment& b) {
     return true;
 }
 
+// GRIDORA_FUZZ_TRACE=1 prints the calls a program makes, to turn a finding into a test.
+bool Tracing() {
+    static const bool tracing = std::getenv("GRIDORA_FUZZ_TRACE") != nullptr;
+    return tracing;
+}
+
 class EngineProgram {
 public:
     explicit EngineProgram(InputCursor& in) : in_(in) {}
@@ -89,8 +103,12 @@ private:
     void Start() {
         // Sizes are hints; small and odd ones make the tables grow often.
         const auto size = [&] { return static_cast<int32_t>(in_.Byte()) * (1 + in_.Byte() % 16); };
-        FUZZ_CHECK(rw_start(size(), size(), size(), size()) == 0, "rw_start returns 0");
+        const int32_t sizes[4] = {size(), size(), size(), size()};
+        if (Tracing()) std::fprintf(stderr, "rw_start(%d, %d, %d, %d)\n", sizes[0], sizes[1], sizes[2], sizes[3]);
+        FUZZ_CHECK(rw_start(sizes[0], sizes[1], sizes[2], sizes[3]) == 0, "rw_start returns 0");
         lines_ = 0;
+        put_.clear();
+        untracked_ = false;
     }
 
     int32_t Coordinate() { return static_cast<int32_t>(in_.Int16()) * scale_; }
@@ -103,7 +121,15 @@ private:
         const int32_t lin = in_.Int16();
         int32_t c[4];
         for (int32_t& v : c) v = on_grid ? GridCoordinate() : Coordinate();
+        // Most grid lines run along an axis, where cutting is exact and fully checked.
+        if (on_grid && (ent & 4) == 0) {
+            if (ent & 1) c[2] = c[0]; else c[3] = c[1];
+        }
         const int32_t key = in_.Int16();
+        if (Tracing())
+            std::fprintf(stderr, "%s(%d, %d, %d, %d, %d, %d, %d)\n", staged ? "rw_put_line_ext" : "rw_put_line", ent,
+                         lin, c[0], c[1], c[2], c[3], key);
+        put_.push_back({c[0], c[1], c[2], c[3]});
         const int32_t r = staged ? rw_put_line_ext(ent, lin, c[0], c[1], c[2], c[3], key)
                                  : rw_put_line(ent, lin, c[0], c[1], c[2], c[3], key);
         FUZZ_CHECK(r == 0, "a line inside the domain is taken");
@@ -119,6 +145,7 @@ private:
         int32_t counts[4];
         if (in_.Byte() & 1) ex_cal_meshcut(&counts[0], &counts[1], &counts[2], &counts[3]);
         ex_mesh_line(0);
+        untracked_ = true;  // the overlay's lines are the engine's to make
         lines_ += points + cells;
     }
 
@@ -136,6 +163,7 @@ private:
     }
 
     void Step(uint8_t op) {
+        if (Tracing()) std::fprintf(stderr, "operation %d\n", op % 14);
         switch (op % 14) {
         case 0: case 1: PutLine(false, true); break;
         case 2: case 3: PutLine(false, false); break;
@@ -147,7 +175,7 @@ private:
             break;
         }
         case 7: Assemble(in_.Byte()); break;
-        case 8: rw_init_line(); lines_ = 0; break;
+        case 8: rw_init_line(); lines_ = 0; put_.clear(); untracked_ = false; break;
         case 9: Start(); break;
         case 10: rw_save_arcline(); break;
         case 11: rw_load_arcline(); break;
@@ -169,7 +197,7 @@ private:
         }
         FUZZ_CHECK(static_cast<int32_t>(segments.size()) == count, "the miniline iteration gives every record");
         FUZZ_CHECK(rw_getxy_miniline(count, &ent, &lin, &x1, &y1, &x2, &y2, &key) == 14, "reading past the table fails");
-        if (count > kMaxCrossingCheck) return;
+        if (count > kMaxCrossingCheck || untracked_ || !CutsAreExact()) return;
         for (std::size_t i = 0; i < segments.size(); ++i)
             for (std::size_t j = i + 1; j < segments.size(); ++j)
                 if (!MeetProperly(segments[i], segments[j])) {
@@ -263,6 +291,7 @@ private:
     }
 
     void Assemble(uint8_t how) {
+        if (Tracing()) std::fprintf(stderr, "assemble %s, stop %d\n", (how & 1) ? "dupcut" : "miniline", how & 6);
         int32_t count = -1;
         FUZZ_CHECK(((how & 1) ? rw_create_miniline_dupcut(&count) : rw_create_miniline(&count)) == 0,
                    "minilines are made");
@@ -277,7 +306,12 @@ private:
         ReadPolygons();
     }
 
+    // Whether cutting the lines put in since the table was emptied is exact.
+    bool CutsAreExact() const { return std::all_of(put_.begin(), put_.end(), RunsAlongAxis); }
+
     InputCursor& in_;
+    std::vector<Segment> put_;  // every line put in (a superset of the table's sources)
+    bool untracked_ = false;
     int32_t scale_ = 1;
     int lines_ = 0;
 };
