@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test
 #   make package  build the Debian package build/gridora_<version>_amd64.deb
 # `make test SANITIZE=1` builds into build-sanitize with AddressSanitizer and UBSan.
+# `make fuzz [FUZZ_SECONDS=N]` builds the libFuzzer programs with clang and runs each.
 
 BUILD_DIR ?= build
 SANITIZE  ?= 0
@@ -14,7 +15,7 @@ else
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build build-demo demo test bench package clean
+.PHONY: deps configure build build-demo demo test bench package fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -44,5 +45,13 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 	@ls $(BUILD_DIR)/gridora_*_amd64.deb
 
+# libFuzzer programs (clang) in build-fuzz, each run FUZZ_SECONDS; fails on any finding.
+FUZZ_SECONDS ?= 300
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DGRIDORA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_programs
+	@bash scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

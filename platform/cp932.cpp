@@ -2,49 +2,65 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
 namespace gridora {
 namespace {
 
-// Converts with iconv, replacing each unconvertible input sequence by `replacement`
-// and skipping `skip` input bytes for it.
-std::string Convert(const char* to, const char* from, std::string_view in,
-                    std::string_view replacement, std::size_t skip) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
-    std::string out;
-    out.reserve(in.size() * 2);
-    char* src = const_cast<char*>(in.data());
-    std::size_t src_left = in.size();
-    char buf[4096];
-    while (src_left > 0) {
-        char* dst = buf;
-        std::size_t dst_left = sizeof buf;
-        std::size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
-        out.append(buf, static_cast<std::size_t>(dst - buf));
-        if (r == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
-            // EILSEQ or EINVAL (truncated sequence at the end): replace and move on.
-            out.append(replacement);
-            std::size_t n = std::min(skip, src_left);
-            src += n;
-            src_left -= n;
-        }
+// One conversion descriptor per direction and thread, opened on first use: opening one
+// costs more than converting a short text.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
     }
-    iconv_close(cd);
-    return out;
-}
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts `in`, replacing each unconvertible input sequence by `replacement` and
+    // skipping `skip` input bytes for it.
+    std::string Convert(std::string_view in, std::string_view replacement, std::size_t skip) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+        std::string out;
+        out.reserve(in.size() * 2);
+        char* src = const_cast<char*>(in.data());
+        std::size_t src_left = in.size();
+        char buf[4096];
+        while (src_left > 0) {
+            char* dst = buf;
+            std::size_t dst_left = sizeof buf;
+            std::size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+            out.append(buf, static_cast<std::size_t>(dst - buf));
+            if (r == static_cast<std::size_t>(-1)) {
+                if (errno == E2BIG) continue;
+                // EILSEQ or EINVAL (truncated sequence at the end): replace and move on.
+                out.append(replacement);
+                std::size_t n = std::min(skip, src_left);
+                src += n;
+                src_left -= n;
+            }
+        }
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
 
 }  // namespace
 
 std::string ToCp932(std::string_view utf8) {
-    return Convert("CP932", "UTF-8", utf8, "?", 1);
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter.Convert(utf8, "?", 1);
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
-    return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", 1);
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter.Convert(cp932, "\xEF\xBF\xBD", 1);
 }
 
 std::string TruncateCp932(std::string_view cp932, std::size_t max_bytes) {

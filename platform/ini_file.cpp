@@ -103,13 +103,20 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
     std::ifstream in(path_, std::ios::binary);
     if (!in) return;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SplitLines(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+IniFile::IniFile(std::filesystem::path path, std::string_view text) : path_(std::move(path)) {
+    SplitLines(text);
+}
+
+void IniFile::SplitLines(std::string_view text) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        std::size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + start, end - start);
+        std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         lines_.emplace_back(line);
         start = next;
@@ -159,12 +166,17 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int32
     WriteString(section, key, std::to_string(value));
 }
 
-bool IniFile::Save() const {
+std::string IniFile::Text() const {
     std::string text;
     for (const std::string& line : lines_) {
         text += line;
         text += "\r\n";
     }
+    return text;
+}
+
+bool IniFile::Save() const {
+    const std::string text = Text();
     std::FILE* f = std::fopen(path_.c_str(), "wb");
     if (!f) return false;
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();

@@ -20,6 +20,9 @@ class IniFile {
 public:
     // Loads the file; a file that does not exist or cannot be read is an empty one.
     explicit IniFile(std::filesystem::path path);
+    // Takes `text` as the file's content, as if it had been loaded from `path` (which
+    // Save() writes).
+    IniFile(std::filesystem::path path, std::string_view text);
 
     const std::filesystem::path& Path() const { return path_; }
 
@@ -33,10 +36,14 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
 
-    // Writes every line back with CR LF ends. False when the file cannot be written.
+    // Writes Text() to the file. False when the file cannot be written.
     bool Save() const;
+    // Every line with a CR LF end: the content Save() writes.
+    std::string Text() const;
 
 private:
+    void SplitLines(std::string_view text);
+
     std::filesystem::path path_;
     std::vector<std::string> lines_;  // without line ends
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # Idempotent: apt-get runs only when a package is missing; sudo is used when not root.
+# `install-deps.sh fuzz` also installs clang and its fuzzing runtime, for `make fuzz` only.
 set -euo pipefail
 
 packages=(
@@ -21,6 +22,10 @@ packages=(
   # dpkg-shlibdeps, which needs file to tell the binaries.
   dpkg-dev file
 )
+if [ "${1:-}" = fuzz ]; then
+  # libFuzzer programs: clang 14 with its sanitizer and fuzzer runtimes.
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

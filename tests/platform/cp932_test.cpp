@@ -18,6 +18,15 @@ TEST(Cp932, InvalidBytesDoNotStopTheConversion) {
     EXPECT_EQ(Cp932ToUtf8(std::string("\xA0z", 2)), "\xEF\xBF\xBDz");
 }
 
+TEST(Cp932, ATextCutShortLeavesNoStateForTheNextConversion) {
+    // The converters are kept between calls: a conversion that ended inside a character
+    // must not leak into the next one.
+    EXPECT_EQ(Cp932ToUtf8("\x93"), "\xEF\xBF\xBD");
+    EXPECT_EQ(Cp932ToUtf8("\x8c\xa7"), "県");
+    EXPECT_EQ(ToCp932("\xE6\x9D"), "??");
+    EXPECT_EQ(ToCp932("東"), "\x93\x8c");
+}
+
 TEST(Cp932, TruncationNeverSplitsACharacter) {
     const std::string s = ToCp932("a東京b");  // 1 + 2 + 2 + 1 bytes
     EXPECT_EQ(TruncateCp932(s, 0), "");

@@ -109,3 +109,23 @@ TEST(IniFile, SaveReportsAnUnwritableFile) {
 
 }  // namespace
 }  // namespace gridora
+
+namespace gridora {
+namespace {
+
+TEST(IniFile, TextInMemoryReadsAsTheSameFileAndSavesAsItsText) {
+    ScratchFolder dir;
+    const std::string text = "[Sec]\r\nkey = 1 \nlast=x";
+    const auto path = dir.Write("x.Ini", text);
+    const IniFile from_file(path);
+    IniFile from_text(dir / "y.Ini", text);
+    EXPECT_EQ(from_text.Text(), from_file.Text());
+    EXPECT_EQ(from_text.Text(), "[Sec]\r\nkey = 1 \r\nlast=x\r\n");
+    EXPECT_EQ(from_text.ReadInteger("sec", "KEY", 0), 1);
+    from_text.WriteString("Sec", "new", "v");
+    ASSERT_TRUE(from_text.Save());
+    EXPECT_EQ(ReadBytes(dir / "y.Ini"), from_text.Text());
+}
+
+}  // namespace
+}  // namespace gridora
