@@ -13,6 +13,11 @@
 #include "fuzz_targets.h"
 
 namespace gridora::fuzz {
+
+// Names the target in test listings instead of dumping the struct's bytes.
+void PrintTo(const FuzzTarget& target, std::ostream* out);
+void PrintTo(const FuzzTarget& target, std::ostream* out) { *out << target.name; }
+
 namespace {
 
 namespace fs = std::filesystem;
