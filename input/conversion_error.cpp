@@ -3,10 +3,12 @@
 namespace gridora {
 namespace {
 
-std::string ComposeMessage(std::string_view file, int line, std::string_view field) {
+std::string ComposeMessage(std::string_view file, int line, std::string_view field, std::string_view reason) {
     std::string text = "error:'";
     text += field;
-    text += "' is not a valid floating point value:";
+    text += "'";
+    text += reason;
+    text += ":";
     text += file;
     text += ":";
     text += std::to_string(line);
@@ -15,8 +17,9 @@ std::string ComposeMessage(std::string_view file, int line, std::string_view fie
 
 }  // namespace
 
-ConversionError::ConversionError(std::string_view file_cp932, int line, std::string_view field)
-    : std::runtime_error(ComposeMessage(file_cp932, line, field)),
+ConversionError::ConversionError(std::string_view file_cp932, int line, std::string_view field,
+                                 std::string_view reason)
+    : std::runtime_error(ComposeMessage(file_cp932, line, field, reason)),
       file_(file_cp932),
       line_(line),
       field_(field),

@@ -75,6 +75,7 @@ bool ReadArcFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
     ArcPoints& points = arrays.arc_points;
     arcs.Clear();
     points.Clear();
+    arrays.arc_file = std::string(file.At().file);
     file.ReadRecords('L', "error:ARC:", &port, [&](std::string_view code, std::string_view line) {
         ArcRecord arc;
         arc.code = ShortCode(code);
@@ -90,6 +91,7 @@ bool ReadArcFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
             ArcPoint point;
             point.x = RealField(TakeField(point_line), file.At());
             point.y = RealField(TakeField(point_line), file.At());
+            point.line = file.At().number;
             arcs.At(index).last_point = points.Append(point);
         }
     });

@@ -187,6 +187,35 @@ TEST_F(PolygonLayerWriter, EngineCoordinatesAreThousandthsRoundedHalfToEven) {
     EXPECT_EQ(ReadBytes(fixture.output / "mizu_arc.txt"), "12346,-7000,0,0\r\n");
 }
 
+TEST_F(PolygonLayerWriter, ABoundaryPointBeyondTheEngineDomainAbandonsTheSheetNamingItsFileAndLine) {
+    // The engine takes thousandths below 2^30 = 1073741824 in magnitude.
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,0,0,300,400,,,,,1", {"MIZU\\MIZU.ATR"}));
+    const std::string header = HeaderLine("09LD171", 0, 0, 300, 400);
+    auto write_arcs = [&](std::string_view far_point) {
+        WriteBytes(sheet / "MIZU/MIZU.ARC", CrLfLines({header, "L5101,1,1,3", "0,0", far_point, "5,5"}));
+    };
+    WriteBytes(sheet / "MIZU/MIZU.PGN", CrLfLines({header, "A5101,1,1,1,1", "1"}));
+    WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({header, "A5101,1,0"}));
+
+    // The last thousandth inside, on either axis and side.
+    for (std::string_view inside : {"1073741.823,0", "-1073741.823,0", "0,1073741.823", "0,-1073741.823"}) {
+        write_arcs(inside);
+        EXPECT_EQ(Convert(), SheetOutcome::Converted) << inside;
+    }
+    EXPECT_TRUE(fixture.port.messages.empty());
+
+    for (std::string_view outside : {"1073741.824,0", "0,-1073741.824", "3e9,0"}) {
+        fixture.port.messages.clear();
+        write_arcs(outside);
+        EXPECT_EQ(Convert(), SheetOutcome::Abandoned) << outside;
+        const std::string field = outside == "3e9,0" ? "3e+09,0" : std::string(outside);
+        EXPECT_EQ(fixture.port.messages,
+                  std::vector<std::string>{"error:'" + field + "' " + ToCp932("整数の範囲を超えました") + ":" +
+                                           PathToCp932(sheet / "MIZU/MIZU.ARC") + ":4"})
+            << outside;
+    }
+}
+
 TEST_F(PolygonLayerWriter, LabelRealsAreTwentyThreeCharactersOfScientificNotation) {
     EXPECT_EQ(FormatLabelReal(1015.5), " 1.01550000000000E+0003");
     EXPECT_EQ(FormatLabelReal(-0.000123456789012345), "-1.23456789012345E-0004");
