@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "input/conversion_error.h"
 #include "input/data_file.h"
 #include "input/sheet_header.h"
 #include "input/text_fields.h"
@@ -51,7 +52,7 @@ public:
 
     // Reports the current line: kind + base + ":" + line number.
     void Report(MessagePort& port, std::string_view kind) {
-        if (base_text_.empty()) base_text_ = PathToCp932(base_);
+        if (base_text_.empty()) base_text_ = ShowableText(PathToCp932(base_));
         std::string message(kind);
         message += base_text_;
         message += ':';
