@@ -1,11 +1,14 @@
 // The polygon layer writer and the boundary arcs it leaves for the cross-sheet assembly.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <sstream>
 
 #include "convert/side_file_formats.h"
 #include "convert/writer_helpers.h"
+#include "deadline.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 #include "scratch_folder.h"
@@ -214,6 +217,33 @@ TEST_F(PolygonLayerWriter, ABoundaryPointBeyondTheEngineDomainAbandonsTheSheetNa
                                            PathToCp932(sheet / "MIZU/MIZU.ARC") + ":4"})
             << outside;
     }
+}
+
+TEST_F(PolygonLayerWriter, AFifoOrADeviceInPlaceOfADataFileAbandonsTheSheetNamingTheFile) {
+    WriteWaterSheet(sheet);
+    // The child converts and answers 0 when the sheet was abandoned with this message last.
+    auto abandoned_naming = [&](const std::filesystem::path& file) {
+        return testing::RunWithDeadline(60, [&] {
+            const bool abandoned = Convert() == SheetOutcome::Abandoned;
+            // The sheet's own faults read before the file are reported first.
+            const auto& messages = fixture.port.messages;
+            const bool named = !messages.empty() && messages.back() == "error:not a regular file:" + PathToCp932(file);
+            return abandoned && named ? 0 : 1;
+        });
+    };
+    // Nothing ever writes to the FIFO: reading it would wait for ever.
+    const auto pgn = sheet / "MIZU/MIZU.PGN";
+    std::filesystem::remove(pgn);
+    ASSERT_EQ(::mkfifo(pgn.c_str(), 0600), 0);
+    EXPECT_EQ(abandoned_naming(pgn), 0);
+
+    // /dev/zero never ends: reading it would exhaust memory.
+    std::filesystem::remove(pgn);
+    WriteWaterSheet(sheet);
+    const auto atr = sheet / "MIZU/MIZU.ATR";
+    std::filesystem::remove(atr);
+    std::filesystem::create_symlink("/dev/zero", atr);
+    EXPECT_EQ(abandoned_naming(atr), 0);
 }
 
 TEST_F(PolygonLayerWriter, LabelRealsAreTwentyThreeCharactersOfScientificNotation) {
