@@ -6,10 +6,13 @@
 // "_arc.txt" (line flag); the theme's arcs in the work arrays, marked with the polygons
 // on their sides.
 
+#include <charconv>
+
 #include "convert/arc_vertices.h"
 #include "convert/attribute_file.h"
 #include "convert/layer_writers.h"
 #include "convert/side_file_formats.h"
+#include "input/conversion_error.h"
 #include "input/data_readers.h"
 #include "ringweld.h"
 
@@ -64,6 +67,25 @@ private:
     int ring_vertices_ = 0;
     bool closed_ = false;
 };
+
+bool InEngineDomain(int32_t coordinate) {
+    return coordinate > -RW_COORDINATE_LIMIT && coordinate < RW_COORDINATE_LIMIT;
+}
+
+// A value as the shortest text that reads back to it.
+std::string ShortestText(double value) {
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string();
+}
+
+// Throws ConversionError naming the .ARC line of the first point whose engine coordinates
+// fall outside the engine's domain, where the engine would refuse the segment.
+void CheckEngineDomain(const ArcPoint& p, const SheetHeader& header, const std::string& arc_file) {
+    if (InEngineDomain(EngineCoordinate(p.x + header.OriginX)) && InEngineDomain(EngineCoordinate(p.y + header.OriginY)))
+        return;
+    throw ConversionError(arc_file, p.line, ShortestText(p.x) + "," + ShortestText(p.y), ConversionError::kOutOfRange);
+}
 
 }  // namespace
 
@@ -179,7 +201,14 @@ void WriteBoundaryArcs(WriterContext& context, int layer, const SheetHeader& hea
     }
 
     // The sides not yet covered by a complete polygon go to the engine, which cuts the
-    // segments at every crossing and keeps each distinct segment once.
+    // segments at every crossing and keeps each distinct segment once. A point it cannot
+    // take abandons the sheet before the engine is opened.
+    for (const ArcRecord& arc : arcs.Records()) {
+        if (!bounds_polygon(arc) || (arc.right_flag != 0 && arc.left_flag != 0)) continue;
+        const ReferenceRange range = point_range(arc);
+        if (range.first >= range.last) continue;  // a single point makes no segment
+        for (int32_t i = range.first; i <= range.last; ++i) CheckEngineDomain(points.At(i), header, context.arrays.arc_file);
+    }
     rw_start(1000, 1000, 1000, 2000);
     for (const ArcRecord& arc : arcs.Records()) {
         if (!bounds_polygon(arc) || (arc.right_flag != 0 && arc.left_flag != 0)) continue;

@@ -1,8 +1,10 @@
 // Arc exports: rw_create_arcline, the arc accessors and iterators, save and load.
 
 #include <algorithm>
+#include <limits>
 
 #include "assembly.h"
+#include "engine_limits.h"
 #include "ringweld.h"
 #include "session.h"
 
@@ -19,12 +21,20 @@ void put_point(const ArcPoint& p, int32_t* out_x, int32_t* out_y, int32_t* out_e
     put(out_lin, static_cast<uint16_t>(p.lin));
 }
 
+// The point count of an arc record, which rw_putarc_arcline may have filled with anything.
+int32_t point_count(const ArcRecord& a) {
+    const int64_t n = int64_t{a.last} - a.first + 1;
+    return static_cast<int32_t>(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
 }  // namespace
 
 extern "C" {
 
 RW_API int32_t rw_create_arcline(int32_t* out_count) {
-    return create_arcline(session(), library().direction, LabellingOptions{}, out_count);
+    return guarded(kArcOverflow,
+                   [&] { return create_arcline(session(), library().direction, LabellingOptions{}, out_count); });
 }
 
 RW_API int32_t rw_getnum_arcline(int32_t* out_arcs, int32_t* out_points) {
@@ -84,21 +94,21 @@ RW_API int32_t rw_next_arcline(int32_t* out_face1, int32_t* out_face2, int32_t* 
         return -1;
     }
     const ArcRecord& a = t.arcs[t.arc_cursor];
-    t.point_cursor = a.first - 1;
+    t.point_cursor = int64_t{a.first} - 1;
     t.point_last = a.last;
     put(out_face1, a.face1);
     put(out_face2, a.face2);
     put(out_ring1, a.ring1);
     put(out_ring2, a.ring2);
-    put(out_npoints, a.last - a.first + 1);
+    put(out_npoints, point_count(a));
     return 0;
 }
 
 RW_API int32_t rw_next_arcdata(int32_t* out_x, int32_t* out_y, int32_t* out_ent, int32_t* out_lin) {
     ArcTables& t = session().arcs;
     if (t.point_cursor >= t.point_last) return -1;
-    t.point_cursor += 1;
-    return rw_getdat_arcline(t.point_cursor, out_x, out_y, out_ent, out_lin);
+    t.point_cursor += 1;  // now within [first, last], so it fits 32 bits
+    return rw_getdat_arcline(static_cast<int32_t>(t.point_cursor), out_x, out_y, out_ent, out_lin);
 }
 
 RW_API int32_t rw_getdef_arcline(int32_t* out_index, int32_t* out_start, int32_t* out_end, int32_t* out_first,
@@ -123,10 +133,12 @@ RW_API int32_t rw_save_arcline(void) {
     t.saved.clear();
     t.has_saved = false;
     if (t.arcs.empty()) return 1;
-    t.saved.assign(t.arcs.begin(), t.arcs.begin() + (t.count + 1));
-    t.saved_count = t.count;
-    t.has_saved = true;
-    return 0;
+    return guarded(kArcOverflow, [&] {
+        t.saved.assign(t.arcs.begin(), t.arcs.begin() + (t.count + 1));
+        t.saved_count = t.count;
+        t.has_saved = true;
+        return 0;
+    });
 }
 
 RW_API int32_t rw_load_arcline(void) {
@@ -135,11 +147,13 @@ RW_API int32_t rw_load_arcline(void) {
         t.count = 0;
         return 0;
     }
-    // Arcs rebuilt since the save may be fewer than the saved ones.
-    if (t.arcs.count() < t.saved_count + 1) t.arcs.resize(t.saved_count + 1);
-    std::copy(t.saved.begin(), t.saved.end(), t.arcs.begin());
-    t.count = t.saved_count;
-    return 0;
+    return guarded(kArcOverflow, [&] {
+        // Arcs rebuilt since the save may be fewer than the saved ones.
+        if (t.arcs.count() < t.saved_count + 1) t.arcs.resize(t.saved_count + 1);
+        std::copy(t.saved.begin(), t.saved.end(), t.arcs.begin());
+        t.count = t.saved_count;
+        return 0;
+    });
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "engine_limits.h"
 #include "miniline.h"
 #include "ringweld.h"
 #include "session.h"
@@ -32,10 +33,24 @@ bool make_line(int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2, int
 }
 
 int32_t create(int32_t* out_count, DuplicateRule rule) {
-    Session& s = session();
-    create_minilines(s.lines.rows(), rule);
-    if (out_count) *out_count = s.lines.count();
-    return 0;
+    // The split points are the table that grows beyond the input.
+    return guarded(kCoordinateOverflow, [&] {
+        Session& s = session();
+        create_minilines(s.lines.rows(), rule);
+        if (out_count) *out_count = s.lines.count();
+        return 0;
+    });
+}
+
+// Stores a line in `table` unless a coordinate lies outside the domain.
+int32_t put_into(WorkTable<LineRecord>& table, int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2,
+                 int32_t y2, int32_t key) {
+    if (!in_domain(x1, y1) || !in_domain(x2, y2)) return kOutOfRange;
+    return guarded(table.overflow_code(), [&] {
+        LineRecord r;
+        if (make_line(ent, lin, x1, y1, x2, y2, key, r)) table.append(r);
+        return 0;
+    });
 }
 
 }  // namespace
@@ -49,26 +64,25 @@ RW_API int32_t rw_init_line(void) {
 
 RW_API int32_t rw_put_line(int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                            int32_t key) {
-    LineRecord r;
-    if (make_line(ent, lin, x1, y1, x2, y2, key, r)) session().lines.append(r);
-    return 0;
+    return put_into(session().lines, ent, lin, x1, y1, x2, y2, key);
 }
 
 RW_API int32_t rw_put_line_ext(int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                                int32_t key) {
-    LineRecord r;
-    if (make_line(ent, lin, x1, y1, x2, y2, key, r)) session().staging.append(r);
-    return 0;
+    return put_into(session().staging, ent, lin, x1, y1, x2, y2, key);
 }
 
 RW_API int32_t rw_put_line_ext_cpy(int32_t* out_count) {
     Session& s = session();
-    cancel_staged_pairs(s.staging.rows());
-    for (const LineRecord& r : s.staging) s.lines.append(r);
-    put(out_count, s.staging.count());
+    const int32_t status = guarded(kLineOverflow, [&] {
+        cancel_staged_pairs(s.staging.rows());
+        for (const LineRecord& r : s.staging) s.lines.append(r);
+        put(out_count, s.staging.count());
+        return 0;
+    });
     s.staging.release();
     s.staging.configure(kStagingCapacity, kStagingCapacity);
-    return 0;
+    return status;
 }
 
 RW_API int32_t rw_create_miniline(int32_t* out_count) { return create(out_count, DuplicateRule::keep_one); }

@@ -1,6 +1,7 @@
 // Near-node bridging exports: a polygon's rings joined into one walk (nearnode.h). Building
 // makes the polygon current, as rw_find_polygon does.
 
+#include "engine_limits.h"
 #include "nearnode.h"
 #include "queries.h"
 #include "ringweld.h"
@@ -33,9 +34,11 @@ RW_API int32_t rw_nearnode_connectpolygon(int32_t face) {
     if (rw_find_polygon(face) != 0) return -1;
     const PolygonTables& p = session().polygons;
     const PolygonRecord& r = p.polygons[static_cast<std::size_t>(p.cursor.current - 1)];
-    const int32_t status = connect_rings(record_run(p.points, r), s.rings);
-    s.built = true;
-    return status;
+    return guarded(kPolygonPointOverflow, [&] {
+        const int32_t status = connect_rings(record_run(p.points, r), s.rings);
+        s.built = true;
+        return status;
+    });
 }
 
 RW_API int32_t rw_nearnode_getfirstXY(int32_t* out_x, int32_t* out_y, int32_t* out_key, int32_t* out_ring) {

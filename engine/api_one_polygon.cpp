@@ -1,6 +1,7 @@
 // Single-polygon exports: rw_ini_onepoly .. rw_end_onepoly over the library's one-polygon
 // table (one_polygon.h), which no engine session owns.
 
+#include "engine_limits.h"
 #include "one_polygon.h"
 #include "ringweld.h"
 #include "session.h"
@@ -31,13 +32,20 @@ RW_API int32_t rw_end_onepoly(void) {
 }
 
 RW_API int32_t rw_set_onepoly(int32_t x, int32_t y, int32_t key) {
-    table().append(x, y, key);
-    return 0;
+    if (!in_domain(x, y)) return kOutOfRange;
+    return guarded(kPolygonPointOverflow, [&] {
+        table().append(x, y, key);
+        return 0;
+    });
 }
 
 RW_API int32_t rw_exe_onepoly(int32_t* out_count) {
     OnePolygonTable& t = table();
-    mark_bridges(t.points.rows());
+    const int32_t status = guarded(kPolygonPointOverflow, [&] {
+        mark_bridges(t.points.rows());
+        return 0;
+    });
+    if (status != 0) return status;
     put(out_count, t.points.count());
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine_limits.h"
 #include "overlay.h"
 #include "queries.h"
 #include "ringweld.h"
@@ -15,7 +16,6 @@ namespace {
 
 OverlayTables& overlay() { return library().overlay; }
 
-constexpr int32_t kAreaOutOfRange = 101;
 
 // The piece areas are reported when their magnitude is strictly below this.
 constexpr double kAreaLimit = 2147483647.0;
@@ -50,13 +50,19 @@ RW_API int32_t ex_end(void) {
 }
 
 RW_API int32_t ex_put_shapeline(int32_t group, int32_t key, int32_t x, int32_t y, int32_t code) {
-    overlay().put_shape(group, key, x, y, code);
-    return 0;
+    if (!in_domain(x, y)) return kOutOfRange;
+    return guarded(kPolygonPointOverflow, [&] {
+        overlay().put_shape(group, key, x, y, code);
+        return 0;
+    });
 }
 
 RW_API int32_t ex_put_meshline(int32_t group, int32_t /*unused*/, int32_t x, int32_t y, int32_t key) {
-    overlay().put_cell(group, x, y, key);
-    return 0;
+    if (!in_domain(x, y)) return kOutOfRange;
+    return guarded(kPolygonPointOverflow, [&] {
+        overlay().put_cell(group, x, y, key);
+        return 0;
+    });
 }
 
 RW_API int32_t ex_prt_shapeline(const char* path) {
@@ -71,7 +77,11 @@ RW_API int32_t ex_prt_shapeline(const char* path) {
 RW_API int32_t ex_cal_meshcut(int32_t* out_shapes, int32_t* out_shape_points, int32_t* out_meshes,
                               int32_t* out_mesh_points) {
     OverlayTables& t = overlay();
-    mark_cells(t);
+    const int32_t status = guarded(kPolygonOverflow, [&] {
+        mark_cells(t);
+        return 0;
+    });
+    if (status != 0) return status;
     put(out_shapes, t.shapes.records.count());
     put(out_shape_points, t.shapes.points.count());
     put(out_meshes, t.meshes.records.count());
@@ -80,8 +90,13 @@ RW_API int32_t ex_cal_meshcut(int32_t* out_shapes, int32_t* out_shape_points, in
 }
 
 RW_API int32_t ex_mesh_line(int32_t /*unused*/) {
-    for_each_overlay_line(overlay(), rw_put_line);
-    return 0;
+    // Every point was in the domain when put, so the only failure is a full line table.
+    int32_t status = 0;
+    for_each_overlay_line(overlay(), [&](int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                                         int32_t key) {
+        if (status == 0) status = rw_put_line(ent, lin, x1, y1, x2, y2, key);
+    });
+    return status;
 }
 
 RW_API int32_t ex_first_polylink(int32_t* out_face, int32_t* out_npoints, int32_t* out_label_x,
@@ -99,13 +114,21 @@ RW_API int32_t ex_next_polylink(int32_t* out_face, int32_t* out_npoints, int32_t
     const RecordRun run = record_run(p.points, r);
     const LabelPoint label = label_point(run, box_middle_rounded(r));
     const double area = run_area(run);
+    // The lookups build their box indices on first use, so they run before any output is written.
+    int32_t shape = -1, mesh = -1;
+    const int32_t status = guarded(kPolygonOverflow, [&] {
+        shape = shape_holding(overlay(), label.x, label.y);
+        mesh = cell_holding(overlay(), label.x, label.y);
+        return 0;
+    });
+    if (status != 0) return status;
     put(out_face, face);
     put(out_npoints, npoints);
     put(out_label_x, label.x);
     put(out_label_y, label.y);
-    put(out_shape, shape_holding(overlay(), label.x, label.y));
-    put(out_mesh, cell_holding(overlay(), label.x, label.y));
-    if (!(std::fabs(area) < kAreaLimit)) return kAreaOutOfRange;
+    put(out_shape, shape);
+    put(out_mesh, mesh);
+    if (!(std::fabs(area) < kAreaLimit)) return kOutOfRange;
     put(out_area, static_cast<int32_t>(std::nearbyint(area)));
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "assembly.h"
+#include "engine_limits.h"
 #include "ringweld.h"
 #include "session.h"
 
@@ -47,7 +48,7 @@ void put_point(const PolygonPoint& p, int32_t* out_x, int32_t* out_y, int32_t* o
 extern "C" {
 
 RW_API int32_t rw_create_polygon(int32_t* out_count) {
-    return create_polygon(session(), library().direction, out_count);
+    return guarded(kPolygonPointOverflow, [&] { return create_polygon(session(), library().direction, out_count); });
 }
 
 RW_API int32_t rw_getnum_polygon(int32_t* out_polygons, int32_t* out_points) {

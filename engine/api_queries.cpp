@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine_limits.h"
 #include "queries.h"
 #include "ringweld.h"
 #include "session.h"
@@ -48,10 +49,12 @@ RW_API int32_t rw_find_polygon(int32_t face) {
 }
 
 RW_API int32_t rw_findxy_polygon(int32_t x, int32_t y, int32_t* out_face) {
-    const int32_t i = find_containing(tables(), session().queries, x, y);
-    if (i < 0) return kNotFound;
-    put(out_face, tables().polygons[static_cast<std::size_t>(i)].face);
-    return 0;
+    return guarded(kPolygonOverflow, [&] {
+        const int32_t i = find_containing(tables(), session().queries, x, y);
+        if (i < 0) return kNotFound;
+        put(out_face, tables().polygons[static_cast<std::size_t>(i)].face);
+        return 0;
+    });
 }
 
 RW_API int32_t rw_center_polygon(int32_t face, int32_t* out_x, int32_t* out_y) {

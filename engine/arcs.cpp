@@ -12,7 +12,7 @@ namespace ringweld {
 void ArcTables::configure(int32_t linsize, int32_t arcsize, int32_t pxysize) {
     edges.configure(linsize, linsize);
     endpoints.configure(pxysize, pxysize);
-    nodes.configure(2 * linsize, 2 * linsize);
+    nodes.configure(2 * int64_t{linsize}, 2 * int64_t{linsize});
     arcs.configure(arcsize, arcsize);
     points.configure(pxysize, pxysize);
     segments.configure(linsize, linsize);

@@ -90,12 +90,12 @@ inline constexpr int32_t kArcTooLong = 61;
 // The arc stage's tables and cursors, one instance in the session.
 struct ArcTables {
     WorkTable<EdgeRecord> edges;     // freed at the end of arc assembly
-    WorkTable<EndPoint> endpoints;
+    WorkTable<EndPoint> endpoints{kCoordinateOverflow};
     WorkTable<NodeRecord> nodes;     // freed at the end of arc assembly
-    WorkTable<ArcRecord> arcs;       // record 0 is a placeholder
-    WorkTable<ArcPoint> points;
+    WorkTable<ArcRecord> arcs{kArcOverflow};     // record 0 is a placeholder
+    WorkTable<ArcPoint> points{kCoordinateOverflow};
     WorkTable<ArcSegment> segments;  // freed at the end of arc assembly
-    WorkTable<Midpoint> midpoints;   // freed at the end of arc assembly
+    WorkTable<Midpoint> midpoints{kArcOverflow};  // freed at the end of arc assembly
     int32_t count = 0;               // N: arcs are 1..count
 
     // rw_save_arcline's copy of records 0..saved_count.
@@ -105,7 +105,7 @@ struct ArcTables {
 
     // Arc iteration: the current arc and the point cursor within it.
     int32_t arc_cursor = 0;
-    int32_t point_cursor = 0;
+    int64_t point_cursor = 0;  // from an arc's first - 1, which may be below INT32_MIN
     int32_t point_last = -1;
 
     void configure(int32_t linsize, int32_t arcsize, int32_t pxysize);

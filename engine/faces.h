@@ -61,7 +61,7 @@ public:
     void resolve();
 
 private:
-    WorkTable<int32_t> table_;
+    WorkTable<int32_t> table_{kPolygonOverflow};
     int32_t count_ = 0;
 };
 

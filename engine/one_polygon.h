@@ -36,7 +36,7 @@ void mark_bridges(std::vector<OnePolygonPoint>& points);
 
 // The one-polygon table with its read state.
 struct OnePolygonTable {
-    WorkTable<OnePolygonPoint> points;
+    WorkTable<OnePolygonPoint> points{kPolygonPointOverflow};
     int32_t cursor = 0;         // 1-based index of the record read last
     int32_t previous_ring = 0;  // ring value of the record read last (0 before the first)
 

@@ -29,8 +29,8 @@ inline constexpr int32_t kCellEdge = 4;
 
 // Records (shapes or cells) in PolygonRecord layout over their own point table.
 struct OverlayTable {
-    WorkTable<PolygonRecord> records;
-    WorkTable<PolygonPoint> points;
+    WorkTable<PolygonRecord> records{kPolygonOverflow};
+    WorkTable<PolygonPoint> points{kPolygonPointOverflow};
     int32_t last_group = 0;
 
     void configure(int32_t record_capacity, int32_t point_capacity);

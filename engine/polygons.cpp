@@ -329,7 +329,15 @@ void build_ring_links(const ArcTables& arcs, int32_t direction, PolygonTables& p
 int32_t walk_rings(ArcTables& arcs, int32_t direction, PolygonTables& p) {
     p.release_results();
     if (p.links.empty()) return kNoArcData;
-    const int32_t status = RingWalker(arcs, direction, p).run();
+    // The walk consumes the links; they are dropped even when a table cannot grow, so that
+    // the next walk builds them afresh from the arcs instead of walking what is left.
+    int32_t status = 0;
+    try {
+        status = RingWalker(arcs, direction, p).run();
+    } catch (...) {
+        p.links.release();
+        throw;
+    }
     p.links.release();
     return status;
 }

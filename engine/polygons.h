@@ -83,10 +83,10 @@ inline constexpr int32_t kRingBroken = 94;
 struct PolygonTables {
     WorkTable<RingLink> links;        // from the end of arc assembly to the end of the ring walk
     int32_t ring_base = 0;            // identifiers of ring records continue from here
-    WorkTable<PolygonRecord> polygons;
-    WorkTable<RingRecord> rings;
-    WorkTable<PolygonPoint> points;
-    WorkTable<TouchPoint> touches;
+    WorkTable<PolygonRecord> polygons{kPolygonOverflow};
+    WorkTable<RingRecord> rings{kPolygonOverflow};
+    WorkTable<PolygonPoint> points{kPolygonPointOverflow};
+    WorkTable<TouchPoint> touches{kPolygonOverflow};
     PolygonCursor cursor;
 
     void configure(int32_t linsize, int32_t polsize, int32_t pxysize);

@@ -8,6 +8,14 @@
  * Results are written through caller-owned int32_t pointers, and only on success.
  * Nothing is allocated across the boundary; message texts are static.
  * The library is not re-entrant: one thread, one session at a time.
+ *
+ * Coordinates live in the domain |x|, |y| < RW_COORDINATE_LIMIT (2^30), where every
+ * coordinate difference fits 32 bits. The calls that take lines or points in (rw_put_line,
+ * rw_put_line_ext, ex_put_shapeline, ex_put_meshline, rw_set_onepoly) return 101 for one
+ * outside it and store nothing.
+ * Memory: a call that fills a table returns that table's overflow number instead when memory
+ * runs out while it grows (11 line tables, 21 coordinate tables, 62 arc tables, 92 polygon
+ * records, 93 polygon points); no exception leaves the library and the tables stay readable.
  */
 #ifndef RINGWELD_H
 #define RINGWELD_H
@@ -20,6 +28,9 @@
 #define RW_API
 #endif
 
+/* Coordinates are valid while their magnitude is below this. */
+#define RW_COORDINATE_LIMIT 1073741824
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -27,7 +38,8 @@ extern "C" {
 /* ---- Session and messages ------------------------------------------------------------- */
 
 /* Opens a session (closing any open one). The four sizes are the initial capacities and
- * growth steps of the work tables; they are hints, never limits. Returns 0. */
+ * growth steps of the work tables; they are hints, never limits: any value is taken (below 1
+ * as 1), and no table allocates more than about a megabyte up front. Returns 0. */
 RW_API int32_t rw_start(int32_t linsize, int32_t arcsize, int32_t polsize, int32_t pxysize);
 
 /* Frees every session table. Safe with no session open. Returns 0. */
@@ -50,11 +62,13 @@ RW_API int32_t rw_get_errormsg(int32_t code, const char **out_text);
 /* Empties the line and staging tables; the session stays open. Returns 0. */
 RW_API int32_t rw_init_line(void);
 
-/* Appends a line to the line table. Returns 0. */
+/* Appends a line to the line table. Returns 0, or 101 when a coordinate lies outside the
+ * domain (nothing stored). */
 RW_API int32_t rw_put_line(int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                            int32_t key);
 
-/* Appends a line to the staging table, for rw_put_line_ext_cpy. Returns 0. */
+/* Appends a line to the staging table, for rw_put_line_ext_cpy. Returns 0, or 101 when a
+ * coordinate lies outside the domain (nothing stored). */
 RW_API int32_t rw_put_line_ext(int32_t ent, int32_t lin, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                                int32_t key);
 
@@ -63,10 +77,11 @@ RW_API int32_t rw_put_line_ext(int32_t ent, int32_t lin, int32_t x1, int32_t y1,
  * *out_count receives the number of lines moved. */
 RW_API int32_t rw_put_line_ext_cpy(int32_t *out_count);
 
-/* Replaces the line table by its minilines: lines sorted, one line kept per geometry (the
- * one with the greatest lin), and every line cut wherever another meets it, so that no two
- * minilines cross or overlap except at shared endpoints. Returns 0; *out_count receives the
- * number of minilines. */
+/* Replaces the line table by its minilines: lines sorted, one input line kept per geometry
+ * (the one with the greatest lin), and every line cut wherever another meets it, so that no
+ * two minilines cross, and none overlap except as identical copies: where two lines overlap
+ * collinearly, the shared stretch remains once per parent line (identical minilines with
+ * each parent's key, ent and lin). Returns 0; *out_count receives the number of minilines. */
 RW_API int32_t rw_create_miniline(int32_t *out_count);
 
 /* As rw_create_miniline, but equal lines cancel in pairs instead: an even number of copies
@@ -361,7 +376,7 @@ RW_API int32_t ex_end(void);
  * as their key) is `code` of the put that started it; `key` is the point's own value, which
  * the segment leaving the point carries as its lin (16 bits, wrapping above 32767).
  *
- * @return            0.
+ * @return            0, or 101 when the point lies outside the domain (nothing stored).
  */
 RW_API int32_t ex_put_shapeline(int32_t group, int32_t key, int32_t x, int32_t y, int32_t code);
 
@@ -369,7 +384,7 @@ RW_API int32_t ex_put_shapeline(int32_t group, int32_t key, int32_t x, int32_t y
  * Appends a point to the mesh cell of `group`; the cell's identifier is the group id.
  * `unused` is ignored; `key` is stored with the point.
  *
- * @return            0.
+ * @return            0, or 101 when the point lies outside the domain (nothing stored).
  */
 RW_API int32_t ex_put_meshline(int32_t group, int32_t unused, int32_t x, int32_t y, int32_t key);
 
@@ -453,7 +468,7 @@ RW_API int32_t rw_end_onepoly(void);
 /**
  * Appends a point to the sequence.
  *
- * @return            0.
+ * @return            0, or 101 when the point lies outside the domain (nothing stored).
  */
 RW_API int32_t rw_set_onepoly(int32_t x, int32_t y, int32_t key);
 

@@ -1,29 +1,34 @@
 // A growable table of fixed-size records, the storage of every engine work table.
 //
 // The table starts unallocated; its first append allocates `capacity` records and every
-// later growth adds at least `step` records. Indices stay stable across growth. Memory
-// is released by release(), which also marks the table empty.
+// later growth adds at least `step` records. Both are hints: they are clamped to a first
+// allocation of about a megabyte, so a huge size asks for nothing it does not need. Indices
+// stay stable across growth. Memory is released by release(), which also marks the table
+// empty. A table that cannot grow throws TableOverflow with its error number
+// (engine_limits.h) and keeps its records.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "engine_limits.h"
+
 namespace ringweld {
 
 template <typename Record>
 class WorkTable {
 public:
-    WorkTable() = default;
+    explicit WorkTable(int32_t overflow_code = kLineOverflow) : overflow_code_(overflow_code) {}
 
     // Sets the initial capacity and growth step used from the next allocation on.
-    void configure(int32_t capacity, int32_t step) {
-        capacity_ = std::max<int32_t>(capacity, 1);
-        step_ = std::max<int32_t>(step, 1);
+    void configure(int64_t capacity, int64_t step) {
+        capacity_ = clamp_hint(capacity);
+        step_ = clamp_hint(step);
     }
 
     void append(const Record& r) {
-        if (rows_.size() == rows_.capacity()) grow();
+        if (rows_.size() == rows_.capacity()) reporting_overflow([&] { grow(); });
         rows_.push_back(r);
     }
 
@@ -33,12 +38,15 @@ public:
 
     void clear() { rows_.clear(); }
     void resize(std::size_t n) {
-        if (n > rows_.capacity()) rows_.reserve(std::max(n, grown_capacity()));
-        rows_.resize(n);
+        reporting_overflow([&] {
+            if (n > rows_.capacity()) reserve(std::max(n, grown_capacity()));
+            rows_.resize(n);
+        });
     }
     void truncate(std::size_t n) { rows_.resize(std::min(n, rows_.size())); }
 
     bool empty() const { return rows_.empty(); }
+    int32_t overflow_code() const { return overflow_code_; }
     int32_t count() const { return static_cast<int32_t>(rows_.size()); }
     int32_t last_index() const { return count() - 1; }
     bool valid(int32_t i) const { return i >= 0 && i < count(); }
@@ -65,9 +73,33 @@ private:
         return cap == 0 ? static_cast<std::size_t>(capacity_)
                         : cap + std::max<std::size_t>(cap, static_cast<std::size_t>(step_));
     }
-    void grow() { rows_.reserve(grown_capacity()); }
+
+    // Records in about a megabyte: the most a size hint allocates up front.
+    static constexpr int64_t kHintRecords = std::max<int64_t>(1, (int64_t{1} << 20) / int64_t{sizeof(Record)});
+    static int32_t clamp_hint(int64_t hint) {
+        return static_cast<int32_t>(std::clamp<int64_t>(hint, 1, kHintRecords));
+    }
+
+    void reserve(std::size_t n) {
+        if (n > table_allocation_limit() / sizeof(Record)) throw std::bad_alloc();
+        rows_.reserve(n);
+    }
+
+    // Growth that fails leaves the records as they were (vector's strong guarantee).
+    template <typename Grow>
+    void reporting_overflow(Grow&& grow_rows) {
+        try {
+            grow_rows();
+        } catch (const std::bad_alloc&) {
+            throw TableOverflow{overflow_code_};
+        } catch (const std::length_error&) {
+            throw TableOverflow{overflow_code_};
+        }
+    }
+    void grow() { reserve(grown_capacity()); }
 
     std::vector<Record> rows_;
+    int32_t overflow_code_;
     int32_t capacity_ = 1000;
     int32_t step_ = 1000;
 };

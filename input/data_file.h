@@ -1,6 +1,7 @@
 // Loading a data file whole and walking its lines without copying them.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,8 +12,25 @@
 
 namespace gridora {
 
+// The longest line a data file may hold, line end not counted.
+inline constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
+// A data file read whole, or why it was not. Only regular files are read: a FIFO or a device
+// in a data file's place is opened without blocking and refused unread (a folder counts as
+// unreadable), and
+// reading stops at the first line longer than kMaxLineBytes.
+struct DataFileRead {
+    enum class Status { read, missing, not_a_file, unreadable, line_too_long };
+    Status status = Status::missing;
+    std::string text;         // the whole content when read
+    int long_line = 0;        // the number of the line too long
+    std::filesystem::path found;  // the file opened (as LocateDataFile found it)
+};
+DataFileRead ReadDataFile(const std::filesystem::path& path);
+
 // The whole content of the file, found with LocateDataFile (exact case first, then without
-// regard to case). Nothing when the file does not exist or cannot be read.
+// regard to case). Nothing when the file does not exist, cannot be read, is not a regular
+// file or holds a line longer than kMaxLineBytes.
 std::optional<std::string> LoadDataFile(const std::filesystem::path& path);
 
 // Walks lines of a text held by the caller (which must outlive the reader). Lines end
@@ -47,7 +65,9 @@ public:
     SheetDataFile(const SheetDataFile&) = delete;
     SheetDataFile& operator=(const SheetDataFile&) = delete;
 
-    // Loads the file with LoadDataFile; false when it cannot be read.
+    // Loads the file with ReadDataFile; false when it does not exist or cannot be read.
+    // Throws ConversionError naming the file when it is not a regular file, and naming the
+    // line when a line is longer than kMaxLineBytes.
     bool Open(const std::filesystem::path& path);
 
     // Reads the opened file to its end. A header line is parsed into `header`; any other

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "input/conversion_error.h"
 #include "input/data_file.h"
 #include "input/sheet_header.h"
 #include "input/text_fields.h"
@@ -51,7 +52,7 @@ public:
 
     // Reports the current line: kind + base + ":" + line number.
     void Report(MessagePort& port, std::string_view kind) {
-        if (base_text_.empty()) base_text_ = PathToCp932(base_);
+        if (base_text_.empty()) base_text_ = ShowableText(PathToCp932(base_));
         std::string message(kind);
         message += base_text_;
         message += ':';
@@ -75,6 +76,7 @@ bool ReadArcFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
     ArcPoints& points = arrays.arc_points;
     arcs.Clear();
     points.Clear();
+    arrays.arc_file = std::string(file.At().file);
     file.ReadRecords('L', "error:ARC:", &port, [&](std::string_view code, std::string_view line) {
         ArcRecord arc;
         arc.code = ShortCode(code);
@@ -90,6 +92,7 @@ bool ReadArcFile(const std::filesystem::path& base, WorkArrays& arrays, MessageP
             ArcPoint point;
             point.x = RealField(TakeField(point_line), file.At());
             point.y = RealField(TakeField(point_line), file.At());
+            point.line = file.At().number;
             arcs.At(index).last_point = points.Append(point);
         }
     });

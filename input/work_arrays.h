@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -51,6 +52,7 @@ struct ArcRecord {
 struct ArcPoint {
     double x = 0.0;
     double y = 0.0;
+    int32_t line = 0;  // the line of the .ARC file it was read from, for messages
 };
 
 struct PgnRecord {
@@ -164,6 +166,8 @@ struct WorkArrays {
     PgnArcRefs pgn_arc_refs{1000, 1};
     PntRecords pnt_records{4000, 1000};
     TieRecords tie_records{4000, 1000};
+    // The CP932 path of the .ARC file the arc arrays were read from, for messages.
+    std::string arc_file;
 
     // Lookup indexes; they follow their arrays by version.
     IdIndex arc_index, pgn_index, pnt_index, tie_index;

@@ -1,11 +1,14 @@
 // The polygon layer writer and the boundary arcs it leaves for the cross-sheet assembly.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <sstream>
 
 #include "convert/side_file_formats.h"
 #include "convert/writer_helpers.h"
+#include "deadline.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 #include "scratch_folder.h"
@@ -185,6 +188,62 @@ TEST_F(PolygonLayerWriter, EngineCoordinatesAreThousandthsRoundedHalfToEven) {
     WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({header, "A5101,1,0"}));
     ASSERT_EQ(Convert(), SheetOutcome::Converted);
     EXPECT_EQ(ReadBytes(fixture.output / "mizu_arc.txt"), "12346,-7000,0,0\r\n");
+}
+
+TEST_F(PolygonLayerWriter, ABoundaryPointBeyondTheEngineDomainAbandonsTheSheetNamingItsFileAndLine) {
+    // The engine takes thousandths below 2^30 = 1073741824 in magnitude.
+    WriteBytes(sheet / "09LD171.TXT", DescriptionText("9,0,0,300,400,,,,,1", {"MIZU\\MIZU.ATR"}));
+    const std::string header = HeaderLine("09LD171", 0, 0, 300, 400);
+    auto write_arcs = [&](std::string_view far_point) {
+        WriteBytes(sheet / "MIZU/MIZU.ARC", CrLfLines({header, "L5101,1,1,3", "0,0", far_point, "5,5"}));
+    };
+    WriteBytes(sheet / "MIZU/MIZU.PGN", CrLfLines({header, "A5101,1,1,1,1", "1"}));
+    WriteBytes(sheet / "MIZU/MIZU.ATR", CrLfLines({header, "A5101,1,0"}));
+
+    // The last thousandth inside, on either axis and side.
+    for (std::string_view inside : {"1073741.823,0", "-1073741.823,0", "0,1073741.823", "0,-1073741.823"}) {
+        write_arcs(inside);
+        EXPECT_EQ(Convert(), SheetOutcome::Converted) << inside;
+    }
+    EXPECT_TRUE(fixture.port.messages.empty());
+
+    for (std::string_view outside : {"1073741.824,0", "0,-1073741.824", "3e9,0"}) {
+        fixture.port.messages.clear();
+        write_arcs(outside);
+        EXPECT_EQ(Convert(), SheetOutcome::Abandoned) << outside;
+        const std::string field = outside == "3e9,0" ? "3e+09,0" : std::string(outside);
+        EXPECT_EQ(fixture.port.messages,
+                  std::vector<std::string>{"error:'" + field + "' " + ToCp932("整数の範囲を超えました") + ":" +
+                                           PathToCp932(sheet / "MIZU/MIZU.ARC") + ":4"})
+            << outside;
+    }
+}
+
+TEST_F(PolygonLayerWriter, AFifoOrADeviceInPlaceOfADataFileAbandonsTheSheetNamingTheFile) {
+    WriteWaterSheet(sheet);
+    // The child converts and answers 0 when the sheet was abandoned with this message last.
+    auto abandoned_naming = [&](const std::filesystem::path& file) {
+        return testing::RunWithDeadline(60, [&] {
+            const bool abandoned = Convert() == SheetOutcome::Abandoned;
+            // The sheet's own faults read before the file are reported first.
+            const auto& messages = fixture.port.messages;
+            const bool named = !messages.empty() && messages.back() == "error:not a regular file:" + PathToCp932(file);
+            return abandoned && named ? 0 : 1;
+        });
+    };
+    // Nothing ever writes to the FIFO: reading it would wait for ever.
+    const auto pgn = sheet / "MIZU/MIZU.PGN";
+    std::filesystem::remove(pgn);
+    ASSERT_EQ(::mkfifo(pgn.c_str(), 0600), 0);
+    EXPECT_EQ(abandoned_naming(pgn), 0);
+
+    // /dev/zero never ends: reading it would exhaust memory.
+    std::filesystem::remove(pgn);
+    WriteWaterSheet(sheet);
+    const auto atr = sheet / "MIZU/MIZU.ATR";
+    std::filesystem::remove(atr);
+    std::filesystem::create_symlink("/dev/zero", atr);
+    EXPECT_EQ(abandoned_naming(atr), 0);
 }
 
 TEST_F(PolygonLayerWriter, LabelRealsAreTwentyThreeCharactersOfScientificNotation) {

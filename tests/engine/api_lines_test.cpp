@@ -211,7 +211,7 @@ std::string read_file(const std::filesystem::path& p) {
 TEST_F(LineApi, PrintedListingMatchesTheExpectedFileByteForByte) {
     rw_put_line(1, 2, 10, 0, 0, 0, 100);
     rw_put_line(-3, 7, 5, 5, 5, -5, 123456789);
-    rw_put_line(40000, 1, -2000000000, 7, 2000000000, 7, -1234567890);
+    rw_put_line(40000, 1, -1073741823, 7, 1073741823, 7, -1234567890);
     int32_t count = -1;
     rw_create_miniline(&count);
     const std::filesystem::path out = std::filesystem::path(GRIDORA_BINARY_DIR) / "prt_miniline_test.txt";

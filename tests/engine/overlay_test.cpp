@@ -124,13 +124,13 @@ TEST_F(Overlay, TheTablesGrowPastTheirCapacitiesAndOutliveEngineSessions) {
 }
 
 TEST_F(Overlay, TheDumpOfANumberWiderThanItsFieldIsWrittenInFullAndAFailedDumpReportsMinusOne) {
-    for (int32_t i = 0; i < 10001; ++i) ex_put_shapeline(1, 0, i, -2147483647 - 1, 0);
+    for (int32_t i = 0; i < 10001; ++i) ex_put_shapeline(1, 0, i, -1073741823, 0);
     ScratchFolder folder;
     const auto path = folder.Path() / "wide.txt";
     ASSERT_EQ(ex_prt_shapeline(path.c_str()), 0);
     const std::string text = ReadBytes(path);
     EXPECT_EQ(text.substr(0, 39), "     1     10001\r\n     1       110001\r\n");
-    EXPECT_NE(text.find("10001      10000-2147483648\r\n"), std::string::npos);
+    EXPECT_NE(text.find("10001      10000-1073741823\r\n"), std::string::npos);
     EXPECT_EQ(ex_prt_shapeline((folder.Path() / "no such folder" / "x.txt").c_str()), -1);
     EXPECT_EQ(ex_prt_shapeline(nullptr), -1);
 }
