@@ -100,7 +100,8 @@ bool UnpackTemplate(const std::filesystem::path& program_folder, const std::stri
     std::error_code ec;
     if (!std::filesystem::is_regular_file(program_folder / kTemplateArchiveName, ec)) return false;
     const std::string command =
-        " e -x1 " + FolderText(program_folder) + kTemplateArchiveName + " " + output_folder + " *.* -p2 -y1";
+        " e -x1 " + CommandLineWord(FolderText(program_folder) + kTemplateArchiveName) + " " +
+        CommandLineWord(output_folder) + " " + CommandLineWord("*.*") + " -p2 -y1";
     char report[kArchiveReportSize + 1] = {};
     return archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) == 0;
 }

@@ -2,16 +2,32 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
 namespace gridora {
 namespace {
 
-// Converts with iconv, replacing each unconvertible input sequence by `replacement`
-// and skipping `skip` input bytes for it.
-std::string Convert(const char* to, const char* from, std::string_view in,
-                    std::string_view replacement, std::size_t skip) {
+// Length of the UTF-8 sequence starting at s[0] as its lead byte announces it, cut to its
+// continuation bytes that are really there (1 for a stray byte).
+std::size_t Utf8SequenceLength(const char* s, std::size_t left) {
+    const unsigned char lead = static_cast<unsigned char>(s[0]);
+    std::size_t n = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    n = std::min(n, left);
+    std::size_t i = 1;
+    while (i < n && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    return i;
+}
+
+// One byte: an invalid CP932 byte is replaced alone, so a byte after it that is no trail
+// byte (a separator, say) is kept.
+std::size_t SingleByte(const char*, std::size_t) { return 1; }
+
+// Converts with iconv, replacing each unconvertible input character by `replacement`:
+// `character_length` tells how many input bytes that character spans.
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
+                    std::size_t (*character_length)(const char*, std::size_t)) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
     std::string out;
@@ -26,9 +42,10 @@ std::string Convert(const char* to, const char* from, std::string_view in,
         out.append(buf, static_cast<std::size_t>(dst - buf));
         if (r == static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // EILSEQ or EINVAL (truncated sequence at the end): replace and move on.
+            // EILSEQ or EINVAL (truncated sequence at the end): one replacement per
+            // character, and on with the next.
             out.append(replacement);
-            std::size_t n = std::min(skip, src_left);
+            std::size_t n = character_length(src, src_left);
             src += n;
             src_left -= n;
         }
@@ -40,11 +57,11 @@ std::string Convert(const char* to, const char* from, std::string_view in,
 }  // namespace
 
 std::string ToCp932(std::string_view utf8) {
-    return Convert("CP932", "UTF-8", utf8, "?", 1);
+    return Convert("CP932", "UTF-8", utf8, "?", Utf8SequenceLength);
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
-    return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", 1);
+    return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", SingleByte);
 }
 
 std::string TruncateCp932(std::string_view cp932, std::size_t max_bytes) {

@@ -11,9 +11,10 @@ using testing::WriteBytes;
 
 TEST(ExtractedSheets, TheCommandTakesEveryMemberBelowTheSheetFolderIntoTheOutputFolder) {
     EXPECT_EQ(SheetExtractionCommand("/data/13101.LZH", "/out", "09LD171"),
-              " e -x1 /data/13101.LZH /out/ 09LD171/*.* -p2 -y1");
-    EXPECT_EQ(SheetExtractionCommand("/data/my maps/13101.LZH", "/out/", "09LD171"),
-              " e -x1 /data/my maps/13101.LZH /out/ 09LD171/*.* -p2 -y1");
+              " e -x1 \"/data/13101.LZH\" \"/out/\" \"09LD171/*.*\" -p2 -y1");
+    // Every path and the pattern are quoted, so blanks and backslashes in them stay theirs.
+    EXPECT_EQ(SheetExtractionCommand("/data/my maps/13101.LZH", "/out/ lead/a\\ b", "AB CD"),
+              " e -x1 \"/data/my maps/13101.LZH\" \"/out/ lead/a\\ b/\" \"AB CD/*.*\" -p2 -y1");
 }
 
 TEST(ExtractedSheets, TheDescriptionIsFoundWhateverTheCaseOfTheExtractedNames) {

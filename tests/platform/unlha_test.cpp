@@ -65,7 +65,7 @@ protected:
 
     // The conversion run's command line for one sheet of `archive`.
     int ExtractSheet(const fs::path& archive, const fs::path& out, const std::string& sheet) {
-        return Run(" e -x1 " + archive.string() + " " + out.string() + "/ " + sheet + "/*.* -p2 -y1");
+        return Run(" e -x1 \"" + archive.string() + "\" \"" + out.string() + "/\" \"" + sheet + "/*.*\" -p2 -y1");
     }
 
     std::vector<std::string> List(const fs::path& archive, const char* pattern = "*.txt") {
@@ -267,9 +267,10 @@ TEST_F(UnlhaTest, UnpacksTheMapTemplateArchiveWhole) {
                                 {"ms4w\\apps\\gridora\\etc\\", ""},
                                 {"ms4w\\apps\\gridora\\etc\\legend.html", "<html/>"}},
                                {}, "program folder/ms4wmap10.lzh");
-    // The map-file writer's line: no blank between the program folder and the archive name.
+    // The map-file writer's line, with blanks in both paths: quoted, as it writes them.
     fs::path d = root_ / "web out";
-    ASSERT_EQ(Run(" e -x1 " + program.string() + "/ms4wmap10.lzh " + d.string() + "/ *.* -p2 -y1"), 0) << report_;
+    ASSERT_EQ(Run(" e -x1 \"" + program.string() + "/ms4wmap10.lzh\" \"" + d.string() + "/\" \"*.*\" -p2 -y1"), 0)
+        << report_;
     EXPECT_EQ(FilesBelow(d), (std::vector<std::string>{"ms4w/Apache/htdocs/index.php", "ms4w/apps/gridora/etc/legend.html"}));
 }
 
