@@ -208,6 +208,19 @@ TEST_F(ConversionRun, ArchivedSheetsAreExtractedIntoTheOutputFolderAndRemovedAft
     EXPECT_EQ(port.statuses[0], ToCp932((out / "09LD171/09LD171.TXT").native() + "処理中"));
 }
 
+TEST_F(ConversionRun, MessagesAboutAnArchivedSheetNameItWhereTheUserExpectsIt) {
+    AddArchiveRow("NODESCRIPTION.LZH", "09LD171");
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    ASSERT_EQ(FakeExtraction::destinations.size(), 1u);
+    // "OUT/.gridora-XXXXXX/": a folder of its own inside the output folder, removed again.
+    EXPECT_EQ(FakeExtraction::destinations[0].parent_path().parent_path(), out);
+    EXPECT_FALSE(std::filesystem::exists(FakeExtraction::destinations[0]));
+    ASSERT_FALSE(port.messages.empty());
+    EXPECT_EQ(port.messages[0], ToCp932("図葉記述ファイルを開けません：" + (out / "09LD171/09LD171.TXT").native()));
+    EXPECT_EQ(port.messages.back(), ToCp932("変換が終了しました"));
+    EXPECT_EQ(port.statuses[0], ToCp932((out / "09LD171/09LD171.TXT").native() + "処理中"));
+}
+
 TEST_F(ConversionRun, AFailedExtractionStopsTheLoopButTheListAndStatisticsAreStillWritten) {
     std::filesystem::create_directories(out);
     AddDescriptionRow("09LD171", 9);
