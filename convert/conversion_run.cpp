@@ -122,25 +122,35 @@ RowResult ConvertDescription(RunContext& run, const std::filesystem::path& descr
     return RowResult::kNotConverted;
 }
 
-RowResult ConvertRow(RunContext& run, const SheetRowFields& row) {
-    const std::filesystem::path source(Cp932ToUtf8(row.source_path));
-    const bool archived = NamesArchive(row.source_path);
-    std::filesystem::path description = source;
-    if (archived) {
-        const std::string command = SheetExtractionCommand(source, run.output_folder, row.sheet_name);
-        char report[kArchiveReportSize + 1] = {};
-        if (run.archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0) {
-            RemoveExtractedSheet(run.output_folder, row.sheet_name);
-            return RowResult::kExtractionFailed;
-        }
-        description = ExtractedDescriptionPath(run.output_folder, row.sheet_name);
-    }
-
+// Converts a sheet description, announcing it in the status bar first.
+RowResult ConvertAnnounced(RunContext& run, const std::filesystem::path& description,
+                           std::string_view municipality_code) {
     run.port.SetStatus(Cp932Path(description) + ToCp932("処理中"));
     run.port.ProcessEvents();
-    const RowResult result = ConvertDescription(run, description, row.municipality_code);
-    if (archived) RemoveExtractedSheet(run.output_folder, row.sheet_name);
-    return result;
+    return ConvertDescription(run, description, municipality_code);
+}
+
+// Extracts an archived sheet into a private folder of the output folder and converts it
+// from there. The messages of the sheet name its files as they would lie in
+// output/SHEET/; the private folder, and only it, is removed whatever happens.
+RowResult ConvertArchivedSheet(RunContext& run, const std::filesystem::path& archive, const SheetRowFields& row) {
+    const PrivateExtractionFolder extraction(run.output_folder);
+    if (!extraction.created()) return RowResult::kExtractionFailed;
+    const std::string command = SheetExtractionCommand(archive, extraction.Path(), row.sheet_name);
+    char report[kArchiveReportSize + 1] = {};
+    if (run.archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0)
+        return RowResult::kExtractionFailed;
+
+    PathRewritingPort port(run.port, Cp932Path(extraction.Path()), Cp932Path(run.output_folder));
+    RunContext sheet_run{run.sheets, run.request, run.state, run.archives, port, run.list_file, run.output_folder};
+    return ConvertAnnounced(sheet_run, ExtractedDescriptionPath(extraction.Path(), row.sheet_name),
+                            row.municipality_code);
+}
+
+RowResult ConvertRow(RunContext& run, std::size_t index, const SheetRowFields& row) {
+    const std::filesystem::path source = run.sheets.SourceFile(index);
+    if (NamesArchive(row.source_path)) return ConvertArchivedSheet(run, source, row);
+    return ConvertAnnounced(run, source, row.municipality_code);
 }
 
 // The loop over the rows; true when it visited every row.
@@ -151,7 +161,7 @@ bool ConvertRows(RunContext& run) {
         if (SheetAlreadyListed(run.sheets, i, row.sheet_name)) continue;
         run.sheets.SetCurrentRow(i);
 
-        const RowResult result = ConvertRow(run, row);
+        const RowResult result = ConvertRow(run, i, row);
         if (result == RowResult::kExtractionFailed) return false;
         if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
         if (result == RowResult::kRefused) run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));

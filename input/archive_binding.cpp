@@ -136,4 +136,13 @@ ArchiveLibraryUse::~ArchiveLibraryUse() {
     if (port_ && library.message_port() == port_) library.SetMessagePort(previous_port_);
 }
 
+std::string CommandLineWord(std::string_view text) {
+    std::string word;
+    word.reserve(text.size() + 2);
+    word += '"';
+    word += text;
+    word += '"';
+    return word;
+}
+
 }  // namespace gridora

@@ -148,4 +148,9 @@ private:
 // is the same bytes): the caption "PANIC!!" on the first line, then the message.
 std::string MissingArchiveLibraryMessage(std::string_view entry_point);
 
+// A path or pattern as one word of an Unlha command line: in double quotes, so that blanks
+// and backslashes in it are taken as written. File names here cannot hold a double quote
+// of their own (archives come from systems that forbid it), so none is escaped.
+std::string CommandLineWord(std::string_view text);
+
 }  // namespace gridora

@@ -16,6 +16,7 @@ constexpr int kLastLineRead = 11;
 
 // The member pattern that finds the descriptions of an archive.
 constexpr const char* kDescriptionPattern = "*.txt";
+// A sheet name is the first seven bytes of the member's name, cut on a character boundary.
 constexpr std::size_t kSheetNameLength = 7;
 
 struct SplitPath {
@@ -50,7 +51,7 @@ void AddArchiveRows(SheetList& sheets, const MunicipalityTable& municipalities,
          found = archives.UnlhaFindNext(archive, &entry)) {
         entry.file_name[sizeof entry.file_name - 1] = '\0';
         std::string_view member(entry.file_name);
-        sheets.Append(JoinSheetRow(code, name, member.substr(0, kSheetNameLength), source, ""));
+        sheets.Append(JoinSheetRow(code, name, TruncateCp932(member, kSheetNameLength), source, ""), path);
     }
     archives.UnlhaCloseArchive(archive);
 }
@@ -67,7 +68,8 @@ void AddDescriptionRow(SheetList& sheets, const MunicipalityTable& municipalitie
             if (reader.LineNumber() == kFrameLine) frame_line = line;
         }
     }
-    sheets.Append(JoinSheetRow(code, NameOf(municipalities, code), sheet_name, ToCp932(path.native()), frame_line));
+    sheets.Append(JoinSheetRow(code, NameOf(municipalities, code), sheet_name, ToCp932(path.native()), frame_line),
+                  path);
 }
 
 }  // namespace

@@ -4,12 +4,19 @@
 #include <utility>
 
 #include "input/text_fields.h"
+#include "platform/cp932.h"
 
 namespace gridora {
 
-void SheetList::Append(std::string cp932_text) {
-    rows_.push_back(Row{std::move(cp932_text), false});
+void SheetList::Append(std::string cp932_text, std::filesystem::path source_file) {
+    rows_.push_back(Row{std::move(cp932_text), std::move(source_file), false});
     Notify(SheetListChange::Kind::kRowsAppended, rows_.size() - 1, 1);
+}
+
+std::filesystem::path SheetList::SourceFile(std::size_t row) const {
+    const Row& r = rows_.at(row);
+    if (!r.source_file.empty()) return r.source_file;
+    return std::filesystem::path(Cp932ToUtf8(SplitSheetRow(r.text).source_path));
 }
 
 void SheetList::SetText(std::size_t row, std::string cp932_text) {

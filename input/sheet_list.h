@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -43,8 +44,14 @@ public:
     const std::string& Text(std::size_t row) const { return rows_.at(row).text; }
     bool IsChecked(std::size_t row) const { return rows_.at(row).checked; }
 
-    // Adds a row at the end, without a check mark.
-    void Append(std::string cp932_text);
+    // Adds a row at the end, without a check mark. `source_file` is the file the row came
+    // from as the file system names it; the text holds it in CP932, where characters CP932
+    // lacks read "?", so the run opens `source_file`. Empty: the text's fourth field.
+    void Append(std::string cp932_text, std::filesystem::path source_file = {});
+    // The file the run opens for the row: the path given to Append, or the row's fourth
+    // field read back from CP932 when none was given.
+    std::filesystem::path SourceFile(std::size_t row) const;
+    // Changes the row's text; its source file stays.
     void SetText(std::size_t row, std::string cp932_text);
     void SetChecked(std::size_t row, bool checked);
     void CheckAll();
@@ -66,6 +73,7 @@ public:
 private:
     struct Row {
         std::string text;
+        std::filesystem::path source_file;
         bool checked = false;
     };
     void Notify(SheetListChange::Kind kind, std::size_t first, std::size_t count) const;

@@ -103,7 +103,8 @@ bool UnpackTemplate(const std::filesystem::path& program_folder, const std::stri
     std::error_code ec;
     if (!std::filesystem::is_regular_file(archive, ec)) return false;
     const std::string command =
-        " e -x1 " + FolderText(archive.parent_path()) + kTemplateArchiveName + " " + output_folder + " *.* -p2 -y1";
+        " e -x1 " + CommandLineWord(FolderText(archive.parent_path()) + kTemplateArchiveName) + " " +
+        CommandLineWord(output_folder) + " " + CommandLineWord("*.*") + " -p2 -y1";
     char report[kArchiveReportSize + 1] = {};
     return archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) == 0;
 }

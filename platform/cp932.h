@@ -8,7 +8,7 @@
 
 namespace gridora {
 
-// UTF-8 to CP932. Characters CP932 cannot hold become '?'.
+// UTF-8 to CP932. Each character CP932 cannot hold (and each invalid byte) becomes one "?".
 std::string ToCp932(std::string_view utf8);
 
 // CP932 to UTF-8, for showing text to a person. Invalid bytes become U+FFFD.

@@ -22,7 +22,7 @@ std::vector<bool> SelectMembers(const std::vector<MemberHeader>& members, const 
     std::vector<bool> selected(members.size(), false);
     for (std::size_t i = 0; i < members.size(); ++i)
         for (const MemberPattern& p : compiled)
-            if (p.Matches(members[i].path.utf8_parts)) {
+            if (p.Matches(members[i].path.parts)) {
                 selected[i] = true;
                 break;
             }

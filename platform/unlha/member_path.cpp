@@ -15,31 +15,41 @@ bool IsAscii(std::string_view s) {
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Length of the UTF-8 character starting at s[i] (1 for a stray byte).
-std::size_t Utf8Length(std::string_view s, std::size_t i) {
-    std::size_t n = 1;
-    while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80) ++n;
-    return n;
+// Length of the CP932 character starting at s[i]: 2 for a lead byte with a byte after it.
+std::size_t Cp932Length(std::string_view s, std::size_t i) {
+    return gridora::IsCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
 }
 
-// Wildcard match of one path part: "*" any run, "?" one character, letters case-folded.
+// Whether the characters at pattern[p] and text[t] are equal, single-byte letters
+// compared without regard to ASCII case; `length` receives the text character's length.
+bool SameCharacter(std::string_view pattern, std::size_t p, std::string_view text, std::size_t t,
+                   std::size_t& length) {
+    length = Cp932Length(text, t);
+    if (Cp932Length(pattern, p) != length) return false;
+    if (length == 1) return FoldAscii(pattern[p]) == FoldAscii(text[t]);
+    return pattern.substr(p, 2) == text.substr(t, 2);
+}
+
+// Wildcard match of one CP932 path part: "*" any run, "?" one character, single-byte
+// letters case-folded; the bytes of a two-byte character are never taken apart.
 bool MatchPart(std::string_view pattern, std::string_view text) {
     if (pattern == "*.*" || pattern == "*") return true;
     std::size_t p = 0, t = 0;
     std::size_t star = std::string_view::npos, resume = 0;
+    std::size_t length = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = t;
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
-            t += Utf8Length(text, t);
-        } else if (p < pattern.size() && FoldAscii(pattern[p]) == FoldAscii(text[t])) {
-            ++p;
-            ++t;
+            t += Cp932Length(text, t);
+        } else if (p < pattern.size() && SameCharacter(pattern, p, text, t, length)) {
+            p += length;
+            t += length;
         } else if (star != std::string_view::npos) {
             p = star + 1;
-            resume += Utf8Length(text, resume);
+            resume += Cp932Length(text, resume);
             t = resume;
         } else {
             return false;
@@ -115,11 +125,15 @@ MemberPath ParseStoredPath(std::string_view folder_cp932, std::string_view name_
     return path;
 }
 
-MemberPattern::MemberPattern(std::string_view utf8) {
+MemberPattern::MemberPattern(std::string_view cp932) {
     std::string part;
     std::vector<std::string> parts;
-    for (char c : utf8) {
-        if (c == '/' || c == '\\') {
+    for (std::size_t i = 0; i < cp932.size(); ++i) {
+        const char c = cp932[i];
+        if (Cp932Length(cp932, i) == 2) {
+            part.append(cp932.substr(i, 2));  // a trail byte 0x5C is no separator
+            ++i;
+        } else if (c == '/' || c == '\\') {
             if (!part.empty() && part != ".") parts.push_back(part);
             part.clear();
         } else {
@@ -134,11 +148,11 @@ MemberPattern::MemberPattern(std::string_view utf8) {
     folders_ = std::move(parts);
 }
 
-bool MemberPattern::Matches(const std::vector<std::string>& utf8_parts) const {
-    if (utf8_parts.size() < folders_.size() + 1) return false;
+bool MemberPattern::Matches(const std::vector<std::string>& cp932_parts) const {
+    if (cp932_parts.size() < folders_.size() + 1) return false;
     for (std::size_t i = 0; i < folders_.size(); ++i)
-        if (!MatchPart(folders_[i], utf8_parts[i])) return false;
-    return MatchPart(name_, utf8_parts.back());
+        if (!MatchPart(folders_[i], cp932_parts[i])) return false;
+    return MatchPart(name_, cp932_parts.back());
 }
 
 }  // namespace unlha

@@ -58,7 +58,7 @@ int FindFrom(UnlhaArchiveHandle& archive, UnlhaEntryInfo* info) {
     if (!archive.pattern || !info) return -1;
     while (archive.cursor < archive.members.size()) {
         const unlha::MemberHeader& m = archive.members[archive.cursor++];
-        if (archive.pattern->Matches(m.path.utf8_parts)) {
+        if (archive.pattern->Matches(m.path.parts)) {
             FillEntry(m, *info);
             return 0;
         }
@@ -111,7 +111,7 @@ UNLHA32_API UnlhaArchive UnlhaOpenArchive(void* /*window*/, const char* archive_
 UNLHA32_API int UnlhaFindFirst(UnlhaArchive archive, const char* pattern, UnlhaEntryInfo* info) {
     if (!archive || !info) return -1;
     try {
-        archive->pattern.emplace(gridora::Cp932ToUtf8(pattern ? pattern : "*"));
+        archive->pattern.emplace(pattern ? pattern : "*");
         archive->cursor = 0;
         return FindFrom(*archive, info);
     } catch (...) {

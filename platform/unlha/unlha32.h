@@ -3,7 +3,8 @@
 // Five entry points, in the form the converter's archive binding looks them up by name:
 // one that runs an extraction command line, and four that list an archive's members.
 // Every text is a NUL-terminated byte string. Paths in command lines and archive paths are
-// in the file-system encoding (UTF-8); member names in UnlhaEntryInfo are CP932, as stored
+// in the file-system encoding (UTF-8); member patterns, in command lines and for
+// UnlhaFindFirst, are CP932 and match the stored bytes; member names in UnlhaEntryInfo are CP932, as stored
 // in the archive, with "/" between folders.
 #ifndef GRIDORA_UNLHA32_H
 #define GRIDORA_UNLHA32_H
@@ -55,15 +56,17 @@ enum {
     UNLHA_ERROR_INTERNAL = 0x8009        // out of memory or a failed system service
 };
 
-// Runs one command line: "e -x1 ARCHIVE DEST PATTERN... -p2 -y1" style. "e" extracts
+// Runs one command line: `e -x1 "ARCHIVE" "DEST/" "PATTERN"... -p2 -y1` style. "e" extracts
 // without folder paths unless "-x1" is given; "x" extracts with folder paths. DEST must
 // end with "/" or "\" and is created when missing. A pattern without a folder matches the
 // member's last name part at any depth; "SHEET/*.*" takes every member
 // below the folder SHEET at any depth; "*" and "?" are wildcards, "*.*" matches every name;
-// names compare without regard to ASCII case. Files are overwritten. Paths may contain
-// blanks: unquoted, the archive is the shortest run of words that names an existing file
-// and DEST the shortest run after it that ends with a separator; double quotes group a
-// word explicitly. Nothing is written when any member of the
+// names compare without regard to ASCII case. Files are overwritten. Words are separated
+// by blanks; a part of a word in double quotes keeps its blanks, so a path holding blanks
+// must be quoted ("out/my maps/"); nothing is guessed from what exists on disk. A line that
+// cannot be parsed (an unclosed quote, no archive, no DEST ending with a separator, an
+// unknown command) extracts nothing and returns UNLHA_ERROR_COMMAND. Nothing is written
+// when any member of the
 // archive is unsafe or any header is damaged. `window` is ignored. A short report (one line
 // per member written, or the reason of a failure) is copied to `output`, cut to
 // `output_size` - 1 bytes and NUL-terminated; `output` may be NULL when `output_size` is 0.

@@ -293,6 +293,126 @@ TEST_F(GridoraCli, AnArchiveThatFailsToExtractInterruptsTheRunButTheListAndStati
     EXPECT_TRUE(Folders(folder / "out").empty());
 }
 
+// Every path below `root`, relative, with "/" (links listed, not followed).
+std::vector<std::string> Tree(const fs::path& root) {
+    std::vector<std::string> paths;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+        paths.push_back(fs::relative(it->path(), root).generic_string());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+TEST_F(GridoraCli, OutputFoldersAndArchivesWithBlanksOrBackslashesConvertIntoTheirOwnPlace) {
+    fs::create_directories(folder / "in");
+    const fs::path archive = PackSample("13101", folder / "in/x y.LZH");
+    WriteBytes(folder / "in/x", "a file whose name is the archive's up to its blank");
+    const fs::path second = PackSample("13102", folder / "in/a\\ b.LZH");
+    // The archives' names are the rows' municipality codes: the same archives into a plain
+    // folder give what every other folder must receive.
+    const CliResult plain = Convert(folder / "txt", {archive, second});
+    ASSERT_EQ(plain.exit_code, 0) << plain.err;
+    ASSERT_EQ(RecordCounts(folder / "txt").at("zuyo"), 6);
+    for (const std::string name : {"out/ lead", "out/a\\ b"}) {
+        const fs::path out = folder / name;
+        const CliResult result = Convert(out, {archive, second});
+        ASSERT_EQ(result.exit_code, 0) << name << "\n" << result.err;
+        EXPECT_TRUE(OutputFiles(out) == OutputFiles(folder / "txt")) << name;
+        EXPECT_TRUE(Folders(out).empty()) << name;
+    }
+    // Nothing landed beside the output folders or the archives.
+    std::vector<std::string> top;
+    for (const auto& entry : fs::directory_iterator(folder.Path())) top.push_back(entry.path().filename());
+    std::sort(top.begin(), top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{"gridora.Ini", "in", "out", "stderr", "stdout", "txt"}));
+    EXPECT_EQ(Tree(folder / "in"), (std::vector<std::string>{"a\\ b.LZH", "x", "x y.LZH"}));
+    std::vector<std::string> outs;
+    for (const auto& entry : fs::directory_iterator(folder / "out")) outs.push_back(entry.path().filename());
+    std::sort(outs.begin(), outs.end());
+    EXPECT_EQ(outs, (std::vector<std::string>{" lead", "a\\ b"}));
+}
+
+TEST_F(GridoraCli, AUsersFolderOrLinkNamedLikeASheetIsNeitherWrittenThroughNorRemoved) {
+    ASSERT_EQ(Convert(folder / "txt", SampleDescriptions()).exit_code, 0);
+    const fs::path out = folder / "out";
+    WriteBytes(out / "09LD172/a/b/c/mine.txt", "the user's own, four levels deep");
+    WriteBytes(out / "09LD172/09LD172.TXT", "the user's own description");
+    fs::create_directories(folder / "elsewhere");
+    fs::create_directory_symlink(folder / "elsewhere", out / "09LD174");
+    const CliResult result = Convert(out, {PackSample("13101", folder / "13101.LZH"), kSample / "13102.LZH"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(OutputFiles(out) == OutputFiles(folder / "txt"));
+    EXPECT_EQ(ReadBytes(out / "09LD172/a/b/c/mine.txt"), "the user's own, four levels deep");
+    EXPECT_EQ(ReadBytes(out / "09LD172/09LD172.TXT"), "the user's own description");
+    EXPECT_EQ(Tree(out / "09LD172"), (std::vector<std::string>{"09LD172.TXT", "a", "a/b", "a/b/c", "a/b/c/mine.txt"}));
+    EXPECT_TRUE(fs::is_symlink(out / "09LD174"));
+    EXPECT_TRUE(fs::is_empty(folder / "elsewhere"));
+    // The progress lines name the sheets where they always did.
+    EXPECT_NE(result.out.find("[1/6] " + (out / "09LD172/09LD172.TXT").native() + "処理中\n"), std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find(".gridora-"), std::string::npos) << result.out;
+    for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_FALSE(entry.path().filename().native().starts_with(".gridora-")) << entry.path();
+}
+
+TEST_F(GridoraCli, AFailedExtractionRemovesOnlyWhatTheRunCreated) {
+    const fs::path out = folder / "out";
+    WriteBytes(out / "09LD172/09LD172.TXT", "the user's own description");
+    const fs::path bad = PackSample("13101", folder / "13101.LZH", {}, '/', "09LD172");
+    const CliResult result = Convert(out, {bad});
+    EXPECT_EQ(result.exit_code, 1) << result.err;
+    EXPECT_EQ(ReadBytes(out / "09LD172/09LD172.TXT"), "the user's own description");
+    EXPECT_EQ(Tree(out / "09LD172"), std::vector<std::string>{"09LD172.TXT"});
+    for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_FALSE(entry.path().filename().native().starts_with(".gridora-")) << entry.path();
+}
+
+TEST_F(GridoraCli, SourcesWhosePathsCp932LacksAreConvertedFromTheFilesPicked) {
+    // Wave dash, minus sign, Hangul and an emoji in the folders of both kinds of source.
+    const fs::path in = folder / "in/\u301C\u2212\uD55C\U0001F600";
+    const fs::path sheet = in / "13101/09LD172";
+    fs::create_directories(sheet.parent_path());
+    fs::copy(kSample / "13101/09LD172", sheet, fs::copy_options::recursive);
+    fs::create_directories(in);
+    const fs::path archive = PackSample("13102", in / "13102.LZH");
+    const fs::path out = folder / "out";
+    const CliResult result = Convert(out, {sheet / "09LD172.TXT", archive});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.err, "変換が終了しました\n");
+    EXPECT_EQ(RecordCounts(out).at("zuyo"), 3);
+    // The list file holds the paths as CP932 shows them: "?" for each character it lacks.
+    const std::string shown = ToCp932((folder / "in").native()) + "/\x81\x60\x81\x7C??";
+    const std::string list = ReadBytes(out / "run.lis");
+    EXPECT_EQ(list.substr(0, list.find("\r\n")),
+              "13101," + ToCp932("千代田区") + ",09LD172," + shown + "/13101/09LD172/09LD172.TXT," +
+                  FrameLine(sheet / "09LD172.TXT"));
+    EXPECT_NE(list.find("13102," + ToCp932("中央区") + ",09LD182," + shown + "/13102.LZH,\r\n"), std::string::npos);
+}
+
+TEST_F(GridoraCli, SheetFoldersWithKanaOrBlanksInAnArchiveConvert) {
+    // The sample's 13101 sheets 09LD172 and 09LD174, stored as "テストX" and "AB CDEF" (seven bytes each, as sheet names are).
+    const std::map<std::string, std::string> renamed = {{"09LD172", ToCp932("テストX")}, {"09LD174", "AB CDEF"}};
+    std::vector<LhaMember> members;
+    for (const auto& [sheet, name] : renamed) {
+        for (const auto& entry : fs::recursive_directory_iterator(kSample / "13101" / sheet)) {
+            if (!entry.is_regular_file()) continue;
+            std::string inner = entry.path().lexically_relative(kSample / "13101" / sheet).native();
+            if (inner == sheet + ".TXT") inner = name + ".TXT";
+            members.push_back({name + "/" + inner, ReadBytes(entry.path())});
+        }
+    }
+    const fs::path archive = folder / "13101.LZH";
+    testing::WriteLhaArchive(archive, members);
+    const fs::path out = folder / "out";
+    const CliResult result = Convert(out, {archive});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.err, "変換が終了しました\n");
+    EXPECT_EQ(RecordCounts(out).at("zuyo"), 2);
+    const std::string list = ReadBytes(out / "run.lis");
+    EXPECT_NE(list.find("," + ToCp932("テストX") + ","), std::string::npos) << Cp932ToUtf8(list);
+    EXPECT_NE(list.find(",AB CDEF,"), std::string::npos);
+    EXPECT_TRUE(Folders(out).empty());
+}
+
 TEST_F(GridoraCli, RefusesToStartWithoutSourcesOrListFileAndOnBadArguments) {
     CliResult result = Run({"-o", (folder / "out/run.lis").native(), "--settings", settings.native()});
     EXPECT_EQ(result.exit_code, 2);

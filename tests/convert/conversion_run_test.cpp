@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +20,14 @@ using testing::ReadLayer;
 using testing::ScratchFolder;
 using testing::WriteBytes;
 
+// The names directly inside `folder`, sorted.
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // A description that fixes a coordinate system and ends before the frame line, so that
 // converting it writes nothing.
 std::string ShortDescription(int system) {
@@ -33,22 +42,39 @@ struct FakeExtraction {
     static inline std::vector<std::string> commands;
     static inline std::filesystem::path output;
 
+    // The quoted words of a line: archive, destination and pattern "SHEET/*.*".
+    static std::vector<std::string> QuotedWords(const std::string& line) {
+        std::vector<std::string> words;
+        for (std::size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open + 1)) {
+            const std::size_t close = line.find('"', open + 1);
+            words.push_back(line.substr(open + 1, close - open - 1));
+            open = close;
+        }
+        return words;
+    }
+
     static int Unlha(void*, const char* line, char* report, std::uint32_t size) {
         commands.emplace_back(line);
+        destinations.clear();
         if (size > 0) report[0] = '\0';
-        // The pattern is "SHEET/*.*", the last word but two.
-        const std::string text(line);
-        const std::size_t pattern_end = text.rfind("/*.* ");
-        const std::size_t pattern_start = text.rfind(' ', pattern_end) + 1;
-        const std::string sheet = text.substr(pattern_start, pattern_end - pattern_start);
-        if (text.find("BROKEN") != std::string::npos) {
-            WriteBytes(output / sheet / "GYOUSEI/partial.ARC", "x");
+        const std::vector<std::string> words = QuotedWords(line);
+        if (words.size() != 3) return UNLHA_ERROR_COMMAND;
+        const std::filesystem::path destination = words[1];
+        destinations.push_back(destination);
+        const std::string sheet = words[2].substr(0, words[2].find('/'));
+        if (words[0].find("BROKEN") != std::string::npos) {
+            WriteBytes(destination / sheet / "GYOUSEI/partial.ARC", "x");
             return UNLHA_ERROR_DATA;
         }
-        WriteBytes(output / sheet / (sheet + ".TXT"), ShortDescription(9));
-        WriteBytes(output / sheet / "GYOUSEI/SI_TYO.ATR", "x");
+        if (words[0].find("NODESCRIPTION") != std::string::npos) {
+            WriteBytes(destination / sheet / "GYOUSEI/SI_TYO.ATR", "x");
+            return 0;
+        }
+        WriteBytes(destination / sheet / (sheet + ".TXT"), ShortDescription(9));
+        WriteBytes(destination / sheet / "GYOUSEI/SI_TYO.ATR", "x");
         return 0;
     }
+    static inline std::vector<std::filesystem::path> destinations;
 
     static ArchiveEntryPoints EntryPoints() {
         ArchiveEntryPoints e{};
@@ -170,11 +196,28 @@ TEST_F(ConversionRun, ArchivedSheetsAreExtractedIntoTheOutputFolderAndRemovedAft
     AddArchiveRow("13101.lzh", "09LD172");
     EXPECT_EQ(Run(), RunOutcome::kCompleted);
     ASSERT_EQ(FakeExtraction::commands.size(), 2u);
-    EXPECT_EQ(FakeExtraction::commands[0],
-              " e -x1 " + (folder / "13101.LZH").native() + " " + out.native() + "/ 09LD171/*.* -p2 -y1");
+    // Into a private folder of the output folder, every path quoted.
+    const std::string& command = FakeExtraction::commands[0];
+    const std::string start = " e -x1 \"" + (folder / "13101.LZH").native() + "\" \"" + out.native() + "/.gridora-";
+    EXPECT_EQ(command.substr(0, start.size()), start) << command;
+    EXPECT_TRUE(command.ends_with("/\" \"09LD171/*.*\" -p2 -y1")) << command;
+    EXPECT_EQ(Entries(out), (std::vector<std::string>{"etc", "gridora.php", "run.lis", "run.map"}));
     EXPECT_EQ(Checks(), (std::vector<bool>{false, false}));
     EXPECT_FALSE(std::filesystem::exists(out / "09LD171"));
     EXPECT_FALSE(std::filesystem::exists(out / "09LD172"));
+    EXPECT_EQ(port.statuses[0], ToCp932((out / "09LD171/09LD171.TXT").native() + "処理中"));
+}
+
+TEST_F(ConversionRun, MessagesAboutAnArchivedSheetNameItWhereTheUserExpectsIt) {
+    AddArchiveRow("NODESCRIPTION.LZH", "09LD171");
+    EXPECT_EQ(Run(), RunOutcome::kCompleted);
+    ASSERT_EQ(FakeExtraction::destinations.size(), 1u);
+    // "OUT/.gridora-XXXXXX/": a folder of its own inside the output folder, removed again.
+    EXPECT_EQ(FakeExtraction::destinations[0].parent_path().parent_path(), out);
+    EXPECT_FALSE(std::filesystem::exists(FakeExtraction::destinations[0]));
+    ASSERT_FALSE(port.messages.empty());
+    EXPECT_EQ(port.messages[0], ToCp932("図葉記述ファイルを開けません：" + (out / "09LD171/09LD171.TXT").native()));
+    EXPECT_EQ(port.messages.back(), ToCp932("変換が終了しました"));
     EXPECT_EQ(port.statuses[0], ToCp932((out / "09LD171/09LD171.TXT").native() + "処理中"));
 }
 

@@ -152,5 +152,34 @@ TEST_F(SheetIntake, TheKindOfFileIsJudgedByItsUpperCasedName) {
     EXPECT_FALSE(NamesArchive("\x83lzh"));
 }
 
+TEST_F(SheetIntake, PathsCp932LacksReadOneQuestionMarkPerCharacterButRowsKeepTheRealFile) {
+    const auto description = folder / "\u301C\u2212/13101/09LD171/09LD171.TXT";
+    WriteBytes(description, Description(11));
+    const auto archive = folder / "\uD55C\U0001F600/13101.LZH";
+    FakeArchives::members = {"09LD172/09LD172.TXT"};
+    EXPECT_TRUE(AddSheetSource(sheets, municipalities, archives, description));
+    EXPECT_FALSE(AddSheetSource(sheets, municipalities, archives, archive));
+    ASSERT_EQ(sheets.size(), 2u);
+    // The description was read from its real path: its line 5 is the sheet name.
+    EXPECT_EQ(SplitSheetRow(sheets.Text(0)).sheet_name, "09LD171");
+    EXPECT_EQ(SplitSheetRow(sheets.Text(0)).source_path, ToCp932(folder.Path().native()) + "/\x81\x60\x81\x7C/13101/09LD171/09LD171.TXT");
+    EXPECT_EQ(SplitSheetRow(sheets.Text(1)).source_path, ToCp932(folder.Path().native()) + "/?\?/13101.LZH");
+    // Read back from the text, the first path would name another file.
+    EXPECT_NE(std::filesystem::path(Cp932ToUtf8(SplitSheetRow(sheets.Text(0)).source_path)), description);
+    EXPECT_EQ(sheets.SourceFile(0), description);
+    EXPECT_EQ(sheets.SourceFile(1), archive);
+    EXPECT_EQ(FakeArchives::opened_path, archive.native());
+}
+
+TEST_F(SheetIntake, ArchivedSheetNamesAreCutToSevenBytesOnACharacterBoundary) {
+    const std::string te = ToCp932("\u30C6");  // two bytes
+    FakeArchives::members = {"ABCDEF" + te + "/X.TXT", "ABCDE" + te + "G/X.TXT", ToCp932("\u30C6\u30B9\u30C8X/Y.TXT")};
+    AddSheetSource(sheets, municipalities, archives, folder / "13101.LZH");
+    ASSERT_EQ(sheets.size(), 3u);
+    EXPECT_EQ(sheets.Text(0), ToCp932("13101,\u5343\u4EE3\u7530\u533A,ABCDEF," + (folder / "13101.LZH").native() + ","));
+    EXPECT_EQ(SplitSheetRow(sheets.Text(1)).sheet_name, "ABCDE" + te);
+    EXPECT_EQ(SplitSheetRow(sheets.Text(2)).sheet_name, ToCp932("\u30C6\u30B9\u30C8X"));
+}
+
 }  // namespace
 }  // namespace gridora

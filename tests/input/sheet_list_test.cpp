@@ -105,5 +105,20 @@ TEST(SheetRow, AnArchiveRowEndsWithACommaAndShortRowsGiveEmptyFields) {
     EXPECT_EQ(SplitSheetRow("   ").municipality_code, "   ");
 }
 
+TEST(SheetList, EachRowKeepsTheFileItCameFromThroughRelabellingAndRemoval) {
+    SheetList list;
+    list.Append("1,,A,/in/??.TXT,", "/in/\u301C\u2212.TXT");
+    list.Append("2,,B,/in/b.TXT,");  // no file given: the fourth field, read back from CP932
+    list.Append("3,,C,/in/?.LZH,", "/in/\uD55C.LZH");
+    EXPECT_EQ(list.SourceFile(0), std::filesystem::path("/in/\u301C\u2212.TXT"));
+    EXPECT_EQ(list.SourceFile(1), std::filesystem::path("/in/b.TXT"));
+    list.SetText(0, "prefix 1,,A,/in/??.TXT,");
+    EXPECT_EQ(list.SourceFile(0), std::filesystem::path("/in/\u301C\u2212.TXT"));
+    list.SetChecked(1, true);
+    list.RemoveCheckedRows();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.SourceFile(1), std::filesystem::path("/in/\uD55C.LZH"));
+}
+
 }  // namespace
 }  // namespace gridora

@@ -23,8 +23,20 @@ TEST(Cp932, ATextCutShortLeavesNoStateForTheNextConversion) {
     // must not leak into the next one.
     EXPECT_EQ(Cp932ToUtf8("\x93"), "\xEF\xBF\xBD");
     EXPECT_EQ(Cp932ToUtf8("\x8c\xa7"), "県");
-    EXPECT_EQ(ToCp932("\xE6\x9D"), "??");
+    EXPECT_EQ(ToCp932("\xE6\x9D"), "?");
     EXPECT_EQ(ToCp932("東"), "\x93\x8c");
+}
+
+TEST(Cp932, EachCharacterCp932LacksBecomesOneQuestionMark) {
+    // Hangul (3 UTF-8 bytes) and an emoji (4): one "?" each.
+    EXPECT_EQ(ToCp932("c\uD55C\U0001F600d"), "c??d");
+    EXPECT_EQ(ToCp932("/in/\uD55C/\U0001F600.TXT"), "/in/?/?.TXT");
+    // The wave dash U+301C and minus sign U+2212 take the CP932 codes of their full-width
+    // forms, which read back as U+FF5E and U+FF0D: the path changes on the way back.
+    EXPECT_EQ(ToCp932("a\u301Cb\u2212"), "a\x81\x60" "b\x81\x7C");
+    EXPECT_EQ(Cp932ToUtf8(ToCp932("\u301C\u2212")), "\uFF5E\uFF0D");
+    // Bytes that are no UTF-8 at all: one each, the text after them kept.
+    EXPECT_EQ(ToCp932("x\xFFy\xE3\x81"), "x?y?");
 }
 
 TEST(Cp932, TruncationNeverSplitsACharacter) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -65,7 +66,7 @@ protected:
 
     // The conversion run's command line for one sheet of `archive`.
     int ExtractSheet(const fs::path& archive, const fs::path& out, const std::string& sheet) {
-        return Run(" e -x1 " + archive.string() + " " + out.string() + "/ " + sheet + "/*.* -p2 -y1");
+        return Run(" e -x1 \"" + archive.string() + "\" \"" + out.string() + "/\" \"" + sheet + "/*.*\" -p2 -y1");
     }
 
     std::vector<std::string> List(const fs::path& archive, const char* pattern = "*.txt") {
@@ -261,15 +262,80 @@ TEST_F(UnlhaTest, ReportsFailureWhenNoMemberMatchesOrTheCommandIsIncomplete) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// Every file below the test's root that is not one of the given archives.
+std::vector<std::string> FilesBesideArchives(const fs::path& root, const std::vector<fs::path>& archives) {
+    std::vector<std::string> files = FilesBelow(root);
+    std::erase_if(files, [&](const std::string& f) {
+        return std::any_of(archives.begin(), archives.end(),
+                           [&](const fs::path& a) { return fs::relative(a, root).generic_string() == f; });
+    });
+    return files;
+}
+
+TEST_F(UnlhaTest, QuotedPathsWithBlanksAndBackslashesAreTakenAsWritten) {
+    const fs::path archive = Archive(kTwoSheets, {}, "in/x y.LZH");
+    WriteFile(root_ / "in/x", "not an archive");
+    for (const std::string destination : {"out/ lead", "out/a\\ b"}) {
+        const fs::path out = root_ / destination;
+        ASSERT_EQ(ExtractSheet(archive, out, "09LD171"), 0) << report_;
+        EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"09LD171/09LD171.TXT", "09LD171/DK/DK.ATR"}));
+    }
+    EXPECT_EQ(FilesBesideArchives(root_, {archive, root_ / "in/x"}),
+              (std::vector<std::string>{"out/ lead/09LD171/09LD171.TXT", "out/ lead/09LD171/DK/DK.ATR",
+                                        "out/a\\ b/09LD171/09LD171.TXT", "out/a\\ b/09LD171/DK/DK.ATR"}));
+}
+
+TEST_F(UnlhaTest, ALineItCannotParseIsRefusedAndExtractsNothing) {
+    const fs::path archive = Archive(kTwoSheets, {}, "in/x y.LZH");
+    WriteFile(root_ / "in/x", "not an archive");
+    const std::string a = archive.string();
+    const std::string out = (root_ / "out").string();
+    // Unquoted, the blank ends the archive's path: "in/x" exists, but nothing is guessed.
+    EXPECT_EQ(Run(" e -x1 " + a + " " + out + "/ 09LD171/*.* -p2 -y1"), UNLHA_ERROR_COMMAND);
+    EXPECT_EQ(Run(" e -x1 " + a + " \"" + out + "/\" -p2 -y1"), UNLHA_ERROR_COMMAND);
+    EXPECT_EQ(Run(" e -x1 \"" + a + "\" \"" + out + "/ \"*.*\" -p2 -y1"), UNLHA_ERROR_COMMAND);  // unclosed
+    EXPECT_EQ(Run(" e -x1 \"" + a + " \"" + out + "/\" *.*"), UNLHA_ERROR_COMMAND);
+    EXPECT_EQ(Run(" e -x1 \"" + a + "\" \"" + out + "\" *.*"), UNLHA_ERROR_COMMAND);  // no separator
+    EXPECT_EQ(Run(" e -x1 \"\" \"" + out + "/\" *.*"), UNLHA_ERROR_COMMAND);
+    EXPECT_EQ(Run(" e -x1 -p2 -y1"), UNLHA_ERROR_COMMAND);
+    EXPECT_EQ(Run(" e -x1 \"" + a + "\" \"" + out + "/\" \"09LD171/*.*"), UNLHA_ERROR_COMMAND);
+    EXPECT_NE(report_.find("command line"), std::string::npos) << report_;
+    EXPECT_EQ(FilesBesideArchives(root_, {archive, root_ / "in/x"}), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(root_ / "out"));
+}
+
+TEST_F(UnlhaTest, PatternsMatchTheStoredCp932BytesOfFoldersWithKanaBlanksOrTrailBackslashes) {
+    const std::string test_x = ToCp932("テストX");
+    const std::string so = ToCp932("ソ");  // 83 5C
+    const fs::path archive = Archive({{test_x + "\\" + test_x + ".TXT", "kana"},
+                                      {test_x + "\\DK\\DK.ARC", "kana arcs"},
+                                      {"AB CD\\AB CD.TXT", "blank"},
+                                      {so + "\\" + so + ".TXT", "so"},
+                                      {ToCp932("テストY") + "\\Y.TXT", "another kana folder"}});
+    EXPECT_EQ(List(archive, (test_x + "/*.txt").c_str()), std::vector<std::string>{test_x + "/" + test_x + ".TXT"});
+    EXPECT_EQ(List(archive, "AB CD/*.*"), std::vector<std::string>{"AB CD/AB CD.TXT"});
+    EXPECT_EQ(List(archive, (so + "/*.*").c_str()), std::vector<std::string>{so + "/" + so + ".TXT"});
+    // "?" is one character of one or two bytes.
+    EXPECT_EQ(List(archive, (ToCp932("テスト") + "?/*.TXT").c_str()).size(), 2u);
+
+    const fs::path out = root_ / "out";
+    ASSERT_EQ(ExtractSheet(archive, out, test_x), 0) << report_;
+    ASSERT_EQ(ExtractSheet(archive, out, "AB CD"), 0) << report_;
+    ASSERT_EQ(ExtractSheet(archive, out, so), 0) << report_;
+    EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"AB CD/AB CD.TXT", "ソ/ソ.TXT", "テストX/DK/DK.ARC",
+                                                          "テストX/テストX.TXT"}));
+}
+
 TEST_F(UnlhaTest, UnpacksTheMapTemplateArchiveWhole) {
     fs::path program = root_ / "program folder";
     fs::path archive = Archive({{"ms4w\\Apache\\htdocs\\index.php", "<?php ?>"},
                                 {"ms4w\\apps\\gridora\\etc\\", ""},
                                 {"ms4w\\apps\\gridora\\etc\\legend.html", "<html/>"}},
                                {}, "program folder/ms4wmap10.lzh");
-    // The map-file writer's line: no blank between the program folder and the archive name.
+    // The map-file writer's line, with blanks in both paths: quoted, as it writes them.
     fs::path d = root_ / "web out";
-    ASSERT_EQ(Run(" e -x1 " + program.string() + "/ms4wmap10.lzh " + d.string() + "/ *.* -p2 -y1"), 0) << report_;
+    ASSERT_EQ(Run(" e -x1 \"" + program.string() + "/ms4wmap10.lzh\" \"" + d.string() + "/\" \"*.*\" -p2 -y1"), 0)
+        << report_;
     EXPECT_EQ(FilesBelow(d), (std::vector<std::string>{"ms4w/Apache/htdocs/index.php", "ms4w/apps/gridora/etc/legend.html"}));
 }
 
