@@ -48,7 +48,7 @@ bool same_position(const EndPoint& a, const EndPoint& b) { return a.x == b.x && 
 // the end-point table would hold them unsorted: edge e's first end at 2e, its second at 2e+1.
 std::vector<KeyedIndex> build_edges(const WorkTable<LineRecord>& lines, ArcTables& t) {
     std::vector<KeyedIndex> ends;
-    t.edges.rows().reserve(static_cast<std::size_t>(lines.count()));
+    t.edges.reserve_rows(static_cast<std::size_t>(lines.count()));
     ends.reserve(2 * static_cast<std::size_t>(lines.count()));
     for (int32_t i = 0; i < lines.count(); ++i) {
         const LineRecord& m = lines[i];
@@ -66,7 +66,7 @@ std::vector<KeyedIndex> build_edges(const WorkTable<LineRecord>& lines, ArcTable
 // is then written once, in its final order.
 void build_sorted_endpoints(std::vector<KeyedIndex> ends, ArcTables& t) {
     heap_sort_keys(ends);
-    t.endpoints.rows().reserve(ends.size());
+    t.endpoints.reserve_rows(ends.size());
     for (const KeyedIndex& k : ends)
         t.endpoints.append(EndPoint{pair_key_minor(k.key), pair_key_major(k.key), static_cast<int32_t>(k.index >> 1),
                                     static_cast<uint8_t>((k.index & 1) + 1), 0, 0, -1});
@@ -77,11 +77,11 @@ void build_sorted_endpoints(std::vector<KeyedIndex> ends, ArcTables& t) {
 // made resident.
 void reserve_traced_tables(ArcTables& t) {
     const std::size_t edges = static_cast<std::size_t>(t.edges.count());
-    t.nodes.rows().reserve(2 * edges);
-    t.arcs.rows().reserve(edges + 1);
-    t.points.rows().reserve(2 * edges);
-    t.segments.rows().reserve(edges);
-    t.midpoints.rows().reserve(edges);
+    t.nodes.reserve_rows(2 * edges);
+    t.arcs.reserve_rows(edges + 1);
+    t.points.reserve_rows(2 * edges);
+    t.segments.reserve_rows(edges);
+    t.midpoints.reserve_rows(edges);
 }
 
 // Nodes are the distinct positions of the sorted end-points, numbered in (y, x) order.

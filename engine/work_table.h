@@ -43,6 +43,10 @@ public:
             rows_.resize(n);
         });
     }
+    // Room for `n` records up front, under the same limit and overflow number as growth.
+    void reserve_rows(std::size_t n) {
+        reporting_overflow([&] { reserve(n); });
+    }
     void truncate(std::size_t n) { rows_.resize(std::min(n, rows_.size())); }
 
     bool empty() const { return rows_.empty(); }
