@@ -78,10 +78,13 @@ RW_API int32_t rw_put_line_ext(int32_t ent, int32_t lin, int32_t x1, int32_t y1,
 RW_API int32_t rw_put_line_ext_cpy(int32_t *out_count);
 
 /* Replaces the line table by its minilines: lines sorted, one input line kept per geometry
- * (the one with the greatest lin), and every line cut wherever another meets it, so that no
- * two minilines cross, and none overlap except as identical copies: where two lines overlap
- * collinearly, the shared stretch remains once per parent line (identical minilines with
- * each parent's key, ent and lin). Returns 0; *out_count receives the number of minilines. */
+ * (the one with the greatest lin), and every line cut wherever another meets it. Where two
+ * lines overlap collinearly, the shared stretch remains once per parent line (identical
+ * minilines with each parent's key, ent and lin). Cut points are rounded to the integer
+ * grid and the pieces are not cut again: horizontal and vertical lines come out with no
+ * two minilines crossing, but a slanted piece whose end moved by the rounding can cross or
+ * run along a neighbour, or be cut where a line passes within half a unit of it without
+ * meeting it. Returns 0; *out_count receives the number of minilines. */
 RW_API int32_t rw_create_miniline(int32_t *out_count);
 
 /* As rw_create_miniline, but equal lines cancel in pairs instead: an even number of copies
