@@ -91,15 +91,7 @@ SideResult run_ringweld(Kind kind, const std::vector<Segment>& segments) {
     r.polygons = run.polygons;
     r.minilines = run.minilines;
     // The areas are read after the clock stops: GEOS's side has them in its result already.
-    int32_t count = 0, points = 0;
-    rw_getnum_polygon(&count, &points);
-    for (int32_t n = 1; n <= count; ++n) {
-        int32_t face = 0;
-        double area = 0;
-        if (rw_getpol_polygon(n, &face, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) == 0 &&
-            rw_calareaD_polygon(face, &area) == 0)
-            r.net_area += area;
-    }
+    r.net_area = segment_sets::net_polygon_area();
     rw_end();
     return r;
 }

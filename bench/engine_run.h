@@ -29,6 +29,21 @@ inline double thread_cpu_seconds() {
 }
 
 // Leaves the session open so that the caller can read it; rw_end closes it.
+// The signed area of every polygon of the open session, summed.
+inline double net_polygon_area() {
+    double net = 0;
+    int32_t count = 0, points = 0;
+    rw_getnum_polygon(&count, &points);
+    for (int32_t n = 1; n <= count; ++n) {
+        int32_t face = 0;
+        double area = 0;
+        if (rw_getpol_polygon(n, &face, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) == 0 &&
+            rw_calareaD_polygon(face, &area) == 0)
+            net += area;
+    }
+    return net;
+}
+
 inline EngineRun run_engine(Kind kind, const std::vector<Segment>& segments, bool with_area = true) {
     EngineRun r;
     auto lap = [mark = thread_cpu_seconds()]() mutable {
@@ -47,17 +62,7 @@ inline EngineRun run_engine(Kind kind, const std::vector<Segment>& segments, boo
     r.arcs_s = lap();
     if (r.status == 0) r.status = rw_create_polygon(&r.polygons);
     r.polygons_s = lap();
-    if (r.status == 0 && with_area) {
-        int32_t count = 0, points = 0;
-        rw_getnum_polygon(&count, &points);
-        for (int32_t n = 1; n <= count; ++n) {
-            int32_t face = 0;
-            double area = 0;
-            if (rw_getpol_polygon(n, &face, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) == 0 &&
-                rw_calareaD_polygon(face, &area) == 0)
-                r.net_area += area;
-        }
-    }
+    if (r.status == 0 && with_area) r.net_area = net_polygon_area();
     return r;
 }
 
