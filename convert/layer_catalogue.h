@@ -82,6 +82,17 @@ DBFHandle CreateAttributeTable(const std::filesystem::path& base, SAHooks* hooks
 // boundary. Returns shapelib's result.
 bool WriteAttributeText(DBFHandle table, int record, int field, std::string_view cp932);
 
+// Writes an integer into a field, byte for byte as DBFWriteIntegerAttribute does: right-
+// aligned in the field's width, cut to its first width characters (and false) when it
+// does not fit. shapelib formats every number through printf of a double, the largest
+// single cost of writing the attribute tables; numeric fields without decimals are
+// formatted here instead, other fields are left to shapelib.
+bool WriteAttributeInteger(DBFHandle table, int record, int field, int value);
+
+// The text DBFWriteIntegerAttribute puts in a numeric field of `width` without decimals:
+// `value` right-aligned with blanks, or its first `width` characters when it is longer.
+std::string IntegerFieldText(int value, int width);
+
 // Per catalogue index, the names (ASCII) and captions (CP932) of the fields of the
 // entry's attribute table, in field order; unused places are empty.
 using FieldTable = std::array<std::array<std::string, kMaxLayerFields>, kLayerCount>;

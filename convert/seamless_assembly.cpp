@@ -98,7 +98,7 @@ bool CopyAttributes(DBFHandle source, int from, DBFHandle output, int to) {
         if (f >= source_fields || DBFIsAttributeNULL(source, from, f)) {
             ok = DBFWriteNULLAttribute(output, to, f) && ok;
         } else if (f == 0 || DBFGetFieldInfo(output, f, nullptr, nullptr, nullptr) == FTInteger) {
-            ok = DBFWriteIntegerAttribute(output, to, f, DBFReadIntegerAttribute(source, from, f)) && ok;
+            ok = WriteAttributeInteger(output, to, f, DBFReadIntegerAttribute(source, from, f)) && ok;
         } else {
             const char* text = DBFReadStringAttribute(source, from, f);
             ok = WriteAttributeText(output, to, f, text ? text : "") && ok;

@@ -122,7 +122,7 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
         for (std::size_t v = begin; v < end; ++v) {
             const Value& value = values_[v];
             if (value.field >= DBFGetFieldCount(table)) continue;
-            ok = (value.is_integer ? DBFWriteIntegerAttribute(table, record, value.field, value.integer) != 0
+            ok = (value.is_integer ? WriteAttributeInteger(table, record, value.field, value.integer)
                                    : WriteAttributeText(table, record, value.field, value.text)) &&
                  ok;
         }

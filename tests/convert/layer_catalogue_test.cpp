@@ -152,6 +152,39 @@ TEST(AttributeTables, EveryThirtyTwoBitIdentifierSurvives) {
     for (int r = 0; r < 5; ++r) EXPECT_EQ(DBFReadIntegerAttribute(h, r, 0), values[r]);
 }
 
+// The integer writer must leave the very bytes shapelib's own writer leaves, in every
+// width, for values that fit and values that overflow (cut to the left-most characters
+// and reported), in whole-number fields and in those with decimals, which it hands back
+// to shapelib.
+TEST(AttributeTables, IntegersAreWrittenAsShapelibWritesThem) {
+    ScratchFolder dir;
+    Table ours(dir / "ours"), theirs(dir / "theirs");
+    ASSERT_NE(ours.Create(), nullptr);
+    ASSERT_NE(theirs.Create(), nullptr);
+    const int widths[] = {1, 2, 3, 5, 9, 10, 11, 12, 20};
+    for (DBFHandle h : {ours.handle(), theirs.handle()}) {
+        for (int w : widths) ASSERT_GE(DBFAddField(h, ("N" + std::to_string(w)).c_str(), FTInteger, w, 0), 0);
+        ASSERT_GE(DBFAddField(h, "DEC", FTDouble, 8, 2), 0);
+    }
+    const int values[] = {0, 7, -7, 42, -42, 999, 1000, -1000, 123456789, -123456789, INT32_MAX, INT32_MIN};
+    const int fields = DBFGetFieldCount(ours.handle());
+    int record = 0;
+    for (int v : values) {
+        for (int f = 0; f < fields; ++f) {
+            const bool shapelib = DBFWriteIntegerAttribute(theirs.handle(), record, f, v) != 0;
+            EXPECT_EQ(WriteAttributeInteger(ours.handle(), record, f, v), shapelib) << v << " in field " << f;
+        }
+        ++record;
+    }
+    ours.Close();
+    theirs.Close();
+    EXPECT_EQ(ReadBytes(dir / "ours.dbf"), ReadBytes(dir / "theirs.dbf"));
+
+    EXPECT_EQ(IntegerFieldText(42, 5), "   42");
+    EXPECT_EQ(IntegerFieldText(-123456, 4), "-123");
+    EXPECT_EQ(IntegerFieldText(12, 0), "");
+}
+
 TEST(AttributeTables, LongTextsAreCutOnACharacterBoundary) {
     ScratchFolder dir;
     Table t(dir / "nod");
