@@ -71,10 +71,7 @@ public:
             ::operator delete(p, bytes);
     }
 
-    template <typename U>
-    friend bool operator==(const LargePageAllocator&, const LargePageAllocator<U>&) noexcept {
-        return true;
-    }
+    friend bool operator==(const LargePageAllocator&, const LargePageAllocator&) noexcept { return true; }
 };
 
 // The vector of every table and temporary that may hold millions of records.
