@@ -32,7 +32,7 @@ void ArcTables::release() {
     arcs.release();
     points.release();
     count = 0;
-    std::vector<ArcRecord>().swap(saved);
+    TableVector<ArcRecord>().swap(saved);
     has_saved = false;
     saved_count = 0;
     arc_cursor = 0;
@@ -46,8 +46,8 @@ bool same_position(const EndPoint& a, const EndPoint& b) { return a.x == b.x && 
 
 // One edge per distinct miniline, and the (y, x) keys of its two end-points in the order
 // the end-point table would hold them unsorted: edge e's first end at 2e, its second at 2e+1.
-std::vector<KeyedIndex> build_edges(const WorkTable<LineRecord>& lines, ArcTables& t) {
-    std::vector<KeyedIndex> ends;
+TableVector<KeyedIndex> build_edges(const WorkTable<LineRecord>& lines, ArcTables& t) {
+    TableVector<KeyedIndex> ends;
     t.edges.reserve_rows(static_cast<std::size_t>(lines.count()));
     ends.reserve(2 * static_cast<std::size_t>(lines.count()));
     for (int32_t i = 0; i < lines.count(); ++i) {
@@ -64,7 +64,7 @@ std::vector<KeyedIndex> build_edges(const WorkTable<LineRecord>& lines, ArcTable
 // The end-point table sorted by y, then x; end-points at one position stay in heap-sort
 // order. Sorting the keys leaves them where a heap sort of the records would, and the table
 // is then written once, in its final order.
-void build_sorted_endpoints(std::vector<KeyedIndex> ends, ArcTables& t) {
+void build_sorted_endpoints(TableVector<KeyedIndex> ends, ArcTables& t) {
     heap_sort_keys(ends);
     t.endpoints.reserve_rows(ends.size());
     for (const KeyedIndex& k : ends)

@@ -10,8 +10,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
+#include "large_pages.h"
 #include "records.h"
 #include "work_table.h"
 
@@ -99,7 +99,7 @@ struct ArcTables {
     int32_t count = 0;               // N: arcs are 1..count
 
     // rw_save_arcline's copy of records 0..saved_count.
-    std::vector<ArcRecord> saved;
+    TableVector<ArcRecord> saved;
     bool has_saved = false;
     int32_t saved_count = 0;
 

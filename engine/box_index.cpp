@@ -23,7 +23,7 @@ Box enclose(const Box& a, const Box& b) {
 // Orders entries (anything with a box) for packing: vertical slices of about √(groups)
 // groups each, sorted by centre x, each slice then sorted by centre y.
 template <typename Entry, typename BoxOf>
-void sort_tile(std::vector<Entry>& entries, BoxOf box_of) {
+void sort_tile(TableVector<Entry>& entries, BoxOf box_of) {
     const std::size_t n = entries.size();
     const std::size_t groups = (n + kFanout - 1) / kFanout;
     const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(groups))));
@@ -39,8 +39,8 @@ void sort_tile(std::vector<Entry>& entries, BoxOf box_of) {
 
 // Groups consecutive entries by the fanout into parent nodes.
 template <typename Entry, typename BoxOf, typename Node>
-std::vector<Node> group(const std::vector<Entry>& entries, BoxOf box_of) {
-    std::vector<Node> parents;
+TableVector<Node> group(const TableVector<Entry>& entries, BoxOf box_of) {
+    TableVector<Node> parents;
     for (std::size_t s = 0; s < entries.size(); s += kFanout) {
         const std::size_t end = std::min(entries.size(), s + kFanout);
         Node node;
@@ -61,7 +61,7 @@ void BoxIndex::clear() {
     levels_.clear();
 }
 
-void BoxIndex::build(const std::vector<Box>& boxes) {
+void BoxIndex::build(const TableVector<Box>& boxes) {
     clear();
     boxes_ = boxes;
     if (boxes_.empty()) return;
@@ -74,7 +74,7 @@ void BoxIndex::build(const std::vector<Box>& boxes) {
     while (levels_.back().size() > static_cast<std::size_t>(kFanout)) {
         // Reordering a level keeps its nodes' children valid: they index the level below.
         sort_tile(levels_.back(), node_box);
-        std::vector<Node> parents = group<Node, decltype(node_box), Node>(levels_.back(), node_box);
+        TableVector<Node> parents = group<Node, decltype(node_box), Node>(levels_.back(), node_box);
         levels_.push_back(std::move(parents));
     }
 }

@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
+
+#include "large_pages.h"
 
 namespace ringweld {
 
@@ -27,7 +30,7 @@ struct Box {
 
 class BoxIndex {
 public:
-    void build(const std::vector<Box>& boxes);
+    void build(const TableVector<Box>& boxes);
     void clear();
     bool empty() const { return order_.empty(); }
 
@@ -47,9 +50,9 @@ private:
         int32_t first = 0;  // children: items (leaf level) or nodes of the level below
         int32_t count = 0;
     };
-    std::vector<Box> boxes_;
-    std::vector<int32_t> order_;            // item numbers in leaf order
-    std::vector<std::vector<Node>> levels_;  // levels_[0] are the leaves; the last level is the top
+    TableVector<Box> boxes_;
+    TableVector<int32_t> order_;             // item numbers in leaf order
+    std::vector<TableVector<Node>> levels_;  // levels_[0] are the leaves; the last level is the top
     mutable std::vector<std::pair<int32_t, int32_t>> stack_;  // (level, node) during a query
 };
 

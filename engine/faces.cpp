@@ -188,7 +188,7 @@ bool has_negative_side(const ArcRecord& a) { return a.face1 < 0 || a.face2 < 0; 
 
 // Whether some arc lies on a cycle of the graph of nodes and arcs.
 bool arcs_form_a_cycle(const ArcTables& t) {
-    std::vector<int32_t> parent(static_cast<std::size_t>(t.nodes.count()));
+    TableVector<int32_t> parent(static_cast<std::size_t>(t.nodes.count()));
     std::iota(parent.begin(), parent.end(), 0);
     auto find = [&parent](int32_t i) {
         while (parent[i] != i) i = parent[i] = parent[parent[i]];
@@ -205,7 +205,7 @@ bool arcs_form_a_cycle(const ArcTables& t) {
 
 // Whether a closed loop still has an unlabelled side, or the outside met no proper crossing
 // although the arcs enclose something.
-bool rescans_needed(const ScanContext& ctx, const std::vector<Midpoint>& loops) {
+bool rescans_needed(const ScanContext& ctx, const TableVector<Midpoint>& loops) {
     for (const Midpoint& m : loops)
         if (has_negative_side(ctx.t.arcs[m.arc])) return true;
     return !ctx.outside_met_proper && !ctx.t.midpoints.empty() && arcs_form_a_cycle(ctx.t);
@@ -213,7 +213,7 @@ bool rescans_needed(const ScanContext& ctx, const std::vector<Midpoint>& loops) 
 
 // For each closed loop in arc order that still has an unlabelled side (a scan cast for an
 // earlier loop may label a later one), then once for the outside, a perturbed scan line.
-int32_t rescan_missed(ScanContext& ctx, const std::vector<Midpoint>& loops) {
+int32_t rescan_missed(ScanContext& ctx, const TableVector<Midpoint>& loops) {
     for (const Midpoint& m : loops) {
         if (!has_negative_side(ctx.t.arcs[m.arc])) continue;
         if (int32_t status = cast_perturbed_scan_line(ctx, m.mid_y); status != 0) return status;
@@ -283,7 +283,7 @@ void resolve_and_renumber(ArcTables& t, FaceLabels& labels) {
         a.face1 = a.face1 < 0 ? kClosedLoop : labels.root(a.face1);
         a.face2 = a.face2 < 0 ? kClosedLoop : labels.root(a.face2);
     }
-    std::vector<int32_t> number(static_cast<std::size_t>(labels.count()) + 1);
+    TableVector<int32_t> number(static_cast<std::size_t>(labels.count()) + 1);
     int32_t next = 0;
     for (int32_t i = 0; i <= labels.count(); ++i)
         number[i] = labels.parent(i) == i ? next++ : number[labels.parent(i)];
@@ -317,13 +317,13 @@ struct SideFaces {
     int32_t face2 = 0;
 };
 
-std::vector<SideFaces> faces_of(const ArcTables& t) {
-    std::vector<SideFaces> out(static_cast<std::size_t>(t.count) + 1);
+TableVector<SideFaces> faces_of(const ArcTables& t) {
+    TableVector<SideFaces> out(static_cast<std::size_t>(t.count) + 1);
     for (int32_t k = 1; k <= t.count; ++k) out[k] = SideFaces{t.arcs[k].face1, t.arcs[k].face2};
     return out;
 }
 
-void restore_faces(ArcTables& t, const std::vector<SideFaces>& faces) {
+void restore_faces(ArcTables& t, const TableVector<SideFaces>& faces) {
     for (int32_t k = 1; k <= t.count; ++k) {
         t.arcs[k].face1 = faces[k].face1;
         t.arcs[k].face2 = faces[k].face2;
@@ -332,9 +332,9 @@ void restore_faces(ArcTables& t, const std::vector<SideFaces>& faces) {
 
 // Whether two labellings give every arc side the same face up to the faces' numbers (the
 // outside being 0 in both).
-bool same_faces_but_numbering(const std::vector<SideFaces>& a, const std::vector<SideFaces>& b) {
-    std::vector<int32_t> a_to_b, b_to_a;
-    auto pair_up = [](std::vector<int32_t>& map, int32_t from, int32_t to) {
+bool same_faces_but_numbering(const TableVector<SideFaces>& a, const TableVector<SideFaces>& b) {
+    TableVector<int32_t> a_to_b, b_to_a;
+    auto pair_up = [](TableVector<int32_t>& map, int32_t from, int32_t to) {
         if (from < 0 || to < 0) return from == to;
         if (map.size() <= static_cast<std::size_t>(from)) map.resize(static_cast<std::size_t>(from) + 1, -1);
         if (map[from] < 0) map[from] = to;
@@ -498,7 +498,7 @@ double junction_angle(double dx, double dy) {
 
 int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& options) {
     // Closed loops in arc order, taken while the midpoints still stand in arc order.
-    std::vector<Midpoint> loops;
+    TableVector<Midpoint> loops;
     if (options.rescan_missed) {
         for (const Midpoint& m : t.midpoints)
             if (m.state == kMidpointClosedLoop) loops.push_back(m);
@@ -530,9 +530,9 @@ int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& optio
     // exactly as they label it.
     if (options.rescan_missed && rescans_needed(ctx, loops)) {
         FaceLabels plain_labels = labels;
-        const std::vector<SideFaces> after_scans = faces_of(t);
+        const TableVector<SideFaces> after_scans = faces_of(t);
         settle_labels(t, plain_labels);
-        const std::vector<SideFaces> plain = faces_of(t);
+        const TableVector<SideFaces> plain = faces_of(t);
         restore_faces(t, after_scans);
         if (int32_t status = rescan_missed(ctx, loops); status != 0) return status;
         settle_labels(t, labels);

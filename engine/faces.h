@@ -107,7 +107,7 @@ private:
 
     const WorkTable<ArcSegment>& segments_;
     std::size_t size_ = 1;
-    std::vector<int32_t> max_high_;
+    TableVector<int32_t> max_high_;
 };
 
 // The crossings of a scan line at y: one per segment with ylow <= y <= yhigh, in

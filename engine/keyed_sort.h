@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "heap_sort.h"
+#include "large_pages.h"
 
 namespace ringweld {
 
@@ -36,19 +37,19 @@ struct KeyedIndex {
 };
 
 // heap_sort over the keys alone; afterwards items[i].index is the record that goes to i.
-inline void heap_sort_keys(std::vector<KeyedIndex>& items) {
+inline void heap_sort_keys(TableVector<KeyedIndex>& items) {
     heap_sort(items.data(), items.size(), [](const KeyedIndex& a, const KeyedIndex& b) { return a.key < b.key; });
 }
 
 template <typename Record, typename KeyOf>
-void heap_sort_by_key(std::vector<Record>& records, KeyOf key_of) {
+void heap_sort_by_key(TableVector<Record>& records, KeyOf key_of) {
     using Item = KeyedIndex;
     const std::size_t n = records.size();
     if (n < 2) return;
-    std::vector<Item> items(n);
+    TableVector<Item> items(n);
     for (std::size_t i = 0; i < n; ++i) items[i] = Item{key_of(records[i]), static_cast<uint32_t>(i)};
     heap_sort_keys(items);
-    std::vector<Record> sorted(n);
+    TableVector<Record> sorted(n);
     for (std::size_t i = 0; i < n; ++i) sorted[i] = records[items[i].index];
     records.swap(sorted);
 }
@@ -84,7 +85,7 @@ inline int bits_for(std::size_t count) {
 }  // namespace detail
 
 template <typename Record, typename Before, typename Identical>
-void sort_unless_ties_show(std::vector<Record>& records, Before before, Identical identical) {
+void sort_unless_ties_show(TableVector<Record>& records, Before before, Identical identical) {
     const std::size_t n = records.size();
     if (n < 2) return;
     // Ties broken by the original position make the plain sort's order a total one, so
@@ -93,7 +94,7 @@ void sort_unless_ties_show(std::vector<Record>& records, Before before, Identica
         Record record;
         uint32_t index;
     };
-    std::vector<Entry> entries(n);
+    TableVector<Entry> entries(n);
     for (std::size_t i = 0; i < n; ++i) entries[i] = Entry{records[i], static_cast<uint32_t>(i)};
     std::sort(entries.begin(), entries.end(), [&before](const Entry& a, const Entry& b) {
         if (before(a.record, b.record)) return true;
@@ -109,7 +110,7 @@ void sort_unless_ties_show(std::vector<Record>& records, Before before, Identica
     }
 
     // Classes of equal records: their first positions in `entries`, and the largest.
-    std::vector<uint32_t> class_start;
+    TableVector<uint32_t> class_start;
     std::size_t largest = 1;
     for (std::size_t i = 0; i < n; ++i) {
         if (i == 0 || before(entries[i - 1].record, entries[i].record)) class_start.push_back(static_cast<uint32_t>(i));
@@ -119,7 +120,7 @@ void sort_unless_ties_show(std::vector<Record>& records, Before before, Identica
     // Every original record becomes (class rank, member number within the class).
     auto finish = [&](auto zero) {
         using Item = decltype(zero);
-        std::vector<Item> items(n);
+        TableVector<Item> items(n);
         std::size_t rank = 0;
         for (std::size_t i = 0; i < n; ++i) {
             if (rank + 1 < class_start.size() && class_start[rank + 1] == i) ++rank;

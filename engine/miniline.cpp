@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "keyed_sort.h"
 #include "pair_test.h"
@@ -19,7 +20,7 @@ int32_t xmax(const LineRecord& s) { return std::max(s.x1, s.x2); }
 // common x range, and are compared there only.
 class ColumnGrid {
 public:
-    explicit ColumnGrid(const std::vector<LineRecord>& lines) {
+    explicit ColumnGrid(const TableVector<LineRecord>& lines) {
         int64_t lo = std::numeric_limits<int64_t>::max();
         int64_t hi = std::numeric_limits<int64_t>::min();
         int64_t width_sum = 0;
@@ -94,13 +95,13 @@ bool identical_lines(const LineRecord& a, const LineRecord& b) {
     return same_geometry(a, b) && a.key == b.key && a.ent == b.ent && a.lin == b.lin;
 }
 
-void sort_lines(std::vector<LineRecord>& lines) {
+void sort_lines(TableVector<LineRecord>& lines) {
     // A lambda rather than the function's address, so that the comparison is inlined.
     sort_unless_ties_show(lines, [](const LineRecord& a, const LineRecord& b) { return line_before(a, b); },
                           identical_lines);
 }
 
-void cancel_staged_pairs(std::vector<LineRecord>& staged) {
+void cancel_staged_pairs(TableVector<LineRecord>& staged) {
     sort_lines(staged);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < staged.size();) {
@@ -113,7 +114,7 @@ void cancel_staged_pairs(std::vector<LineRecord>& staged) {
     staged.resize(kept);
 }
 
-void remove_duplicates(std::vector<LineRecord>& sorted) {
+void remove_duplicates(TableVector<LineRecord>& sorted) {
     if (sorted.empty()) return;
     std::size_t last_kept = 0;
     LineRecord previous = sorted[0];
@@ -129,7 +130,7 @@ void remove_duplicates(std::vector<LineRecord>& sorted) {
     sorted.resize(last_kept + 1);
 }
 
-void cancel_duplicates(std::vector<LineRecord>& sorted) {
+void cancel_duplicates(TableVector<LineRecord>& sorted) {
     const std::size_t n = sorted.size();
     if (n == 0) return;
     const LineRecord second_to_last = n > 1 ? sorted[n - 2] : sorted[0];
@@ -153,15 +154,15 @@ void cancel_duplicates(std::vector<LineRecord>& sorted) {
     sorted.resize(written);
 }
 
-std::vector<SplitPoint> find_meeting_points(const std::vector<LineRecord>& sorted) {
-    std::vector<SplitPoint> points;
+TableVector<SplitPoint> find_meeting_points(const TableVector<LineRecord>& sorted) {
+    TableVector<SplitPoint> points;
     if (sorted.size() < 2) return points;
 
     // Sweep upward: the lines arrive by lower y, and a line stays open in its columns until
     // a line starts above its upper y. Each arriving line is tested against the open lines
     // of its columns, so the earlier line of every pair is the first of the pair test.
     const ColumnGrid grid(sorted);
-    std::vector<std::vector<OpenLine>> open(grid.count());
+    TableVector<std::vector<OpenLine>> open(grid.count());
     for (std::size_t j = 0; j < sorted.size(); ++j) {
         const LineRecord& b = sorted[j];
         const OpenLine entry{static_cast<int32_t>(j), b.y2, xmin(b), xmax(b), grid.column(xmin(b))};
@@ -192,24 +193,24 @@ std::vector<SplitPoint> find_meeting_points(const std::vector<LineRecord>& sorte
     return points;
 }
 
-std::vector<LineRecord> cut_lines(const std::vector<LineRecord>& sorted, std::vector<SplitPoint> points) {
+TableVector<LineRecord> cut_lines(const TableVector<LineRecord>& sorted, TableVector<SplitPoint> points) {
     const std::size_t n = sorted.size();
 
     // Group the meeting points by line (a counting sort); equal points of a line are
     // interchangeable, so their order within the group does not matter.
-    std::vector<uint32_t> first(n + 1, 0);
+    TableVector<uint32_t> first(n + 1, 0);
     for (const SplitPoint& p : points) ++first[static_cast<std::size_t>(p.line) + 1];
     for (std::size_t i = 0; i < n; ++i) first[i + 1] += first[i];
-    std::vector<Point> grouped(points.size());
+    TableVector<Point> grouped(points.size());
     {
-        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        TableVector<uint32_t> next(first.begin(), first.end() - 1);
         for (const SplitPoint& p : points) grouped[next[static_cast<std::size_t>(p.line)]++] = {p.x, p.y};
     }
     const std::size_t meeting_count = points.size();
-    std::vector<SplitPoint>().swap(points);
+    TableVector<SplitPoint>().swap(points);
 
     // Each line yields at most one piece more than it has meeting points.
-    std::vector<LineRecord> pieces;
+    TableVector<LineRecord> pieces;
     pieces.reserve(n + meeting_count);
     std::vector<Point> along;
     for (std::size_t i = 0; i < n; ++i) {
@@ -234,14 +235,14 @@ std::vector<LineRecord> cut_lines(const std::vector<LineRecord>& sorted, std::ve
     return pieces;
 }
 
-void create_minilines(std::vector<LineRecord>& lines, DuplicateRule rule) {
+void create_minilines(TableVector<LineRecord>& lines, DuplicateRule rule) {
     sort_lines(lines);
     if (rule == DuplicateRule::keep_one) {
         remove_duplicates(lines);
     } else {
         cancel_duplicates(lines);
     }
-    std::vector<SplitPoint> points = find_meeting_points(lines);
+    TableVector<SplitPoint> points = find_meeting_points(lines);
     lines = cut_lines(lines, std::move(points));
 }
 

@@ -8,8 +8,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
+#include "large_pages.h"
 #include "records.h"
 
 namespace ringweld {
@@ -36,31 +35,31 @@ LineRecord lower_first(LineRecord r);
 
 // Sorts by the line order into exactly the engine's heap sort's order (the order of equal
 // records decides which duplicate survives).
-void sort_lines(std::vector<LineRecord>& lines);
+void sort_lines(TableVector<LineRecord>& lines);
 
 // Sorts the staging table and drops equal neighbours in pairs from the start of each run
 // (a third equal record survives); the survivors stay in sorted order.
-void cancel_staged_pairs(std::vector<LineRecord>& staged);
+void cancel_staged_pairs(TableVector<LineRecord>& staged);
 
 // Duplicate rules over a sorted table, in place.
 // Plain: one record per geometry survives, the first of those with the run's greatest `lin`.
-void remove_duplicates(std::vector<LineRecord>& sorted);
+void remove_duplicates(TableVector<LineRecord>& sorted);
 // Dupcut: equal lines cancel in pairs; an odd run keeps one copy, except an odd run of three
 // or more that ends the table, which vanishes.
-void cancel_duplicates(std::vector<LineRecord>& sorted);
+void cancel_duplicates(TableVector<LineRecord>& sorted);
 
 // Every point at which one sorted line meets another, as (line index, x, y), in no
 // particular order. Each pair of lines whose boxes overlap is tested once, with the earlier
 // line in line order as the first line of the pair test. A line's own endpoints are left out,
 // also where the pair test finds them.
-std::vector<SplitPoint> find_meeting_points(const std::vector<LineRecord>& sorted);
+TableVector<SplitPoint> find_meeting_points(const TableVector<LineRecord>& sorted);
 
 // Cuts every line at its endpoints and meeting points; returns the minilines.
-std::vector<LineRecord> cut_lines(const std::vector<LineRecord>& sorted, std::vector<SplitPoint> points);
+TableVector<LineRecord> cut_lines(const TableVector<LineRecord>& sorted, TableVector<SplitPoint> points);
 
 enum class DuplicateRule { keep_one, cancel_pairs };
 
 // The whole procedure; `lines` is replaced by the minilines.
-void create_minilines(std::vector<LineRecord>& lines, DuplicateRule rule);
+void create_minilines(TableVector<LineRecord>& lines, DuplicateRule rule);
 
 }  // namespace ringweld

@@ -22,13 +22,13 @@ int16_t group_value(int32_t g) { return static_cast<int16_t>(g); }
 
 }  // namespace
 
-void mark_bridges(std::vector<OnePolygonPoint>& p) {
+void mark_bridges(TableVector<OnePolygonPoint>& p) {
     const std::size_t n = p.size();
     if (n == 0) return;
 
     // Every segment j -> j+1, sorted by its ends and then by j: the segments that run back
     // along i -> i+1 are then one run, in ascending j.
-    std::vector<SegmentEntry> segments;
+    TableVector<SegmentEntry> segments;
     segments.reserve(n - 1);
     for (std::size_t j = 0; j + 1 < n; ++j)
         segments.push_back({p[j].x, p[j].y, p[j + 1].x, p[j + 1].y, static_cast<int32_t>(j)});

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "work_table.h"
 
@@ -32,7 +31,7 @@ inline constexpr int32_t kOnePolygonStep = 100;
 // last group number L (both start at 1). Finally group(N) := 1. Groups are 16-bit and wrap.
 // The pairs are found through a sorted index of the segments, in the same order as the
 // literal double loop; an empty table is left alone.
-void mark_bridges(std::vector<OnePolygonPoint>& points);
+void mark_bridges(TableVector<OnePolygonPoint>& points);
 
 // The one-polygon table with its read state.
 struct OnePolygonTable {

@@ -43,8 +43,8 @@ void OverlayTable::put(int32_t group, int32_t id, int32_t key, int32_t x, int32_
     r.point_count += 1;
 }
 
-std::vector<Box> OverlayTable::boxes() const {
-    std::vector<Box> out;
+TableVector<Box> OverlayTable::boxes() const {
+    TableVector<Box> out;
     out.reserve(records.rows().size());
     for (const PolygonRecord& r : records) out.push_back(Box{r.min_x, r.min_y, r.max_x, r.max_y});
     return out;

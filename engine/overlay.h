@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "box_index.h"
 #include "polygons.h"
@@ -41,7 +40,7 @@ struct OverlayTable {
 
     // The points of a record of this table.
     const PolygonPoint* run(const PolygonRecord& r) const { return points.data() + (r.first_point - 1); }
-    std::vector<Box> boxes() const;
+    TableVector<Box> boxes() const;
 };
 
 struct OverlayTables {

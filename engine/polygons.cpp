@@ -98,7 +98,7 @@ void share_lowest_y(WorkTable<RingLink>& links) {
 }
 
 void pair_entry_with_exit(WorkTable<RingLink>& links, int32_t pairs) {
-    std::vector<int32_t> exit_of(static_cast<std::size_t>(pairs) + 1, 0);
+    TableVector<int32_t> exit_of(static_cast<std::size_t>(pairs) + 1, 0);
     for (int32_t i = 0; i < links.count(); ++i)
         if (links[i].link < 0) exit_of[-links[i].link] = i;
     for (RingLink& r : links)
@@ -299,8 +299,8 @@ private:
     XY first_;
     XY last_walked_;
 
-    std::vector<int32_t> branch_order_;
-    std::vector<int32_t> group_of_;
+    TableVector<int32_t> branch_order_;
+    TableVector<int32_t> group_of_;
     std::vector<Candidate> candidates_;
     std::set<std::tuple<int32_t, int32_t, int32_t>> touched_;
 };

@@ -202,7 +202,7 @@ bool RunBands::contains(RecordRun run, int32_t x, int32_t y) const {
 
 int32_t find_containing(const PolygonTables& p, PolygonQueryCache& cache, int32_t x, int32_t y) {
     if (!cache.built) {
-        std::vector<Box> boxes;
+        TableVector<Box> boxes;
         boxes.reserve(static_cast<std::size_t>(p.polygons.count()));
         for (const PolygonRecord& r : p.polygons) boxes.push_back({r.min_x, r.min_y, r.max_x, r.max_y});
         cache.boxes.build(boxes);

@@ -5,14 +5,14 @@
 // allocation of about a megabyte, so a huge size asks for nothing it does not need. Indices
 // stay stable across growth. Memory is released by release(), which also marks the table
 // empty. A table that cannot grow throws TableOverflow with its error number
-// (engine_limits.h) and keeps its records.
+// (engine_limits.h) and keeps its records. Large tables live in huge pages (large_pages.h).
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "engine_limits.h"
+#include "large_pages.h"
 
 namespace ringweld {
 
@@ -33,7 +33,7 @@ public:
     }
 
     void release() {
-        std::vector<Record>().swap(rows_);
+        TableVector<Record>().swap(rows_);
     }
 
     void clear() { rows_.clear(); }
@@ -64,8 +64,8 @@ public:
     auto begin() const { return rows_.begin(); }
     auto end() const { return rows_.end(); }
 
-    std::vector<Record>& rows() { return rows_; }
-    const std::vector<Record>& rows() const { return rows_; }
+    TableVector<Record>& rows() { return rows_; }
+    const TableVector<Record>& rows() const { return rows_; }
 
 private:
     // Growth doubles (at least by the step), so appends stay amortised O(1) even when a
@@ -102,7 +102,7 @@ private:
     }
     void grow() { reserve(grown_capacity()); }
 
-    std::vector<Record> rows_;
+    TableVector<Record> rows_;
     int32_t overflow_code_;
     int32_t capacity_ = 1000;
     int32_t step_ = 1000;

@@ -20,6 +20,7 @@ using lines_test::geometries;
 using lines_test::put_lines;
 using lines_test::read_minilines;
 using ringweld::LineRecord;
+using ringweld::TableVector;
 using ringweld::make_record;
 using Strings = std::vector<std::string>;
 
@@ -28,13 +29,13 @@ protected:
     void SetUp() override { lines_test::start_session(); }
     void TearDown() override { rw_end(); }
 
-    static int32_t create(std::vector<LineRecord> lines) {
+    static int32_t create(TableVector<LineRecord> lines) {
         put_lines(lines);
         int32_t count = -1;
         EXPECT_EQ(rw_create_miniline(&count), 0);
         return count;
     }
-    static int32_t create_dupcut(std::vector<LineRecord> lines) {
+    static int32_t create_dupcut(TableVector<LineRecord> lines) {
         put_lines(lines);
         int32_t count = -1;
         EXPECT_EQ(rw_create_miniline_dupcut(&count), 0);
@@ -124,7 +125,7 @@ TEST_F(LineApi, CollinearOverlapsBecomeThreePiecesWithTheMiddleOncePerParent) {
     for (const Case& c : cases) {
         lines_test::start_session();
         EXPECT_EQ(create({c.a, c.b}), 4);
-        const std::vector<LineRecord> minis = read_minilines();
+        const TableVector<LineRecord> minis = read_minilines();
         EXPECT_EQ(geometries(minis), c.want);
         // The shared middle piece keeps each parent's tags.
         ASSERT_EQ(minis.size(), 4u);
@@ -139,7 +140,7 @@ TEST_F(LineApi, PlainCreationKeepsTheCopyWithTheGreaterLin) {
     EXPECT_EQ(create({make_record(0, 0, 5, 5, 1, 0, 4), make_record(5, 5, 0, 0, 2, 0, 9),
                       make_record(0, 0, 5, 5, 3, 0, 2)}),
               1);
-    const std::vector<LineRecord> minis = read_minilines();
+    const TableVector<LineRecord> minis = read_minilines();
     ASSERT_EQ(minis.size(), 1u);
     EXPECT_EQ(minis[0].key, 2);
     EXPECT_EQ(minis[0].lin, 9);
@@ -241,7 +242,7 @@ TEST_F(LineApi, PrintingToAnUncreatableFileFailsAndKeepsTheTable) {
 // ---- the session around the line stage
 
 TEST(LineSession, SizesOfOneStillHoldEveryLine) {
-    std::vector<LineRecord> grid;
+    TableVector<LineRecord> grid;
     for (int32_t i = 0; i < 20; ++i) {
         grid.push_back(make_record(i * 10, 0, i * 10, 200, i));
         grid.push_back(make_record(0, i * 10, 200, i * 10, 100 + i));
@@ -250,7 +251,7 @@ TEST(LineSession, SizesOfOneStillHoldEveryLine) {
     put_lines(grid);
     int32_t expected = -1;
     rw_create_miniline(&expected);
-    const std::vector<LineRecord> roomy = read_minilines();
+    const TableVector<LineRecord> roomy = read_minilines();
 
     rw_start(1, 1, 1, 1);
     put_lines(grid);

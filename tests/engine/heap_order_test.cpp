@@ -17,9 +17,10 @@
 namespace {
 
 using ringweld::LineRecord;
+using ringweld::TableVector;
 
-std::vector<LineRecord> records_of(const std::vector<assembly_digest::Line>& lines) {
-    std::vector<LineRecord> out;
+TableVector<LineRecord> records_of(const std::vector<assembly_digest::Line>& lines) {
+    TableVector<LineRecord> out;
     for (const auto& l : lines) {
         if (l.x1 == l.x2 && l.y1 == l.y2) continue;
         out.push_back(ringweld::lower_first(LineRecord{l.x1, l.y1, l.x2, l.y2, l.key, static_cast<int16_t>(l.ent),
@@ -28,13 +29,13 @@ std::vector<LineRecord> records_of(const std::vector<assembly_digest::Line>& lin
     return out;
 }
 
-void literal_line_sort(std::vector<LineRecord>& lines) {
+void literal_line_sort(TableVector<LineRecord>& lines) {
     ringweld::heap_sort(lines.data(), lines.size(), ringweld::line_before);
 }
 
 bool same_record(const LineRecord& a, const LineRecord& b) { return ringweld::identical_lines(a, b); }
 
-void expect_same_lines(const std::vector<LineRecord>& got, const std::vector<LineRecord>& expected) {
+void expect_same_lines(const TableVector<LineRecord>& got, const TableVector<LineRecord>& expected) {
     ASSERT_EQ(got.size(), expected.size());
     for (std::size_t i = 0; i < got.size(); ++i)
         ASSERT_TRUE(same_record(got[i], expected[i])) << "record " << i << ": key " << got[i].key << " where the heap sort has "
@@ -73,8 +74,8 @@ TEST(HeapOrder, GeneratedBlocksSheetsAndRandomSegmentsAssembleAsBefore) {
 
 TEST(HeapOrder, LineSortsKeepEqualLinesWhereTheHeapSortPutsThem) {
     for (uint32_t seed = 20; seed < 30; ++seed) {
-        std::vector<LineRecord> lines = records_of(assembly_digest::crowded_lattice(seed, 800));
-        std::vector<LineRecord> expected = lines;
+        TableVector<LineRecord> lines = records_of(assembly_digest::crowded_lattice(seed, 800));
+        TableVector<LineRecord> expected = lines;
         literal_line_sort(expected);
         ringweld::sort_lines(lines);
         expect_same_lines(lines, expected);
@@ -83,7 +84,7 @@ TEST(HeapOrder, LineSortsKeepEqualLinesWhereTheHeapSortPutsThem) {
 
 TEST(HeapOrder, ArcAssemblySortsMinilinesAndEndPointsAsTheHeapSortDoes) {
     for (uint32_t seed = 40; seed < 46; ++seed) {
-        std::vector<LineRecord> minilines = records_of(assembly_digest::crowded_lattice(seed, 600));
+        TableVector<LineRecord> minilines = records_of(assembly_digest::crowded_lattice(seed, 600));
         ringweld::create_minilines(minilines, ringweld::DuplicateRule::keep_one);
         // Duplicate minilines with other keys, so that the order of equal lines shows.
         const std::size_t original = minilines.size();
@@ -95,7 +96,7 @@ TEST(HeapOrder, ArcAssemblySortsMinilinesAndEndPointsAsTheHeapSortDoes) {
 
         // The literal route: heap-sort the lines, one edge per distinct geometry, its two
         // end-points appended in order, then heap-sort the end-point records.
-        std::vector<LineRecord> expected_lines = minilines;
+        TableVector<LineRecord> expected_lines = minilines;
         literal_line_sort(expected_lines);
         std::vector<ringweld::EndPoint> expected_ends;
         int32_t edge = 0;
@@ -138,12 +139,12 @@ TEST(HeapOrder, RankedHeapSortHoldsWhenRankAndMemberNeedMoreThan32Bits) {
     // 2^16 distinct values and one class of 2^16 + 1 equal records: 17 member bits and 17
     // rank bits, so the items are 64-bit.
     std::mt19937 rng(3);
-    std::vector<Rec> v;
+    TableVector<Rec> v;
     for (int32_t i = 0; i < 65536; ++i) v.push_back({i * 2 + 1, i});
     for (int32_t i = 0; i < 65537; ++i) v.push_back({70000, 100000 + i});
     std::shuffle(v.begin(), v.end(), rng);
     auto before = [](const Rec& x, const Rec& y) { return x.a < y.a; };
-    std::vector<Rec> expected = v;
+    TableVector<Rec> expected = v;
     ringweld::heap_sort(expected.data(), expected.size(), before);
     ringweld::sort_unless_ties_show(v, before, [](const Rec& x, const Rec& y) { return x == y; });
     EXPECT_TRUE(v == expected);

@@ -16,8 +16,8 @@ struct Rec {
 
 bool before(const Rec& x, const Rec& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; }
 
-std::vector<Rec> random_records(std::mt19937& rng, int n, int spread, bool distinct_tags) {
-    std::vector<Rec> v;
+ringweld::TableVector<Rec> random_records(std::mt19937& rng, int n, int spread, bool distinct_tags) {
+    ringweld::TableVector<Rec> v;
     for (int i = 0; i < n; ++i)
         v.push_back({static_cast<int32_t>(rng() % spread) - spread / 2, static_cast<int32_t>(rng() % spread),
                      distinct_tags ? i : 0});
@@ -27,8 +27,8 @@ std::vector<Rec> random_records(std::mt19937& rng, int n, int spread, bool disti
 TEST(KeyedSort, HeapSortByKeyLeavesEqualRecordsWhereTheHeapSortDoes) {
     std::mt19937 rng(11);
     for (int round = 0; round < 500; ++round) {
-        std::vector<Rec> v = random_records(rng, 1 + static_cast<int>(rng() % 300), 6, true);
-        std::vector<Rec> expected = v;
+        ringweld::TableVector<Rec> v = random_records(rng, 1 + static_cast<int>(rng() % 300), 6, true);
+        ringweld::TableVector<Rec> expected = v;
         ringweld::heap_sort(expected.data(), expected.size(), before);
         ringweld::heap_sort_by_key(v, [](const Rec& r) { return ringweld::pair_key(r.a, r.b); });
         ASSERT_EQ(v, expected);
@@ -45,8 +45,8 @@ TEST(KeyedSort, SortUnlessTiesShowMatchesTheHeapSortWithAndWithoutVisibleTies) {
     std::mt19937 rng(12);
     for (int round = 0; round < 500; ++round) {
         const bool visible = round % 2 == 0;
-        std::vector<Rec> v = random_records(rng, 1 + static_cast<int>(rng() % 300), 8, visible);
-        std::vector<Rec> expected = v;
+        ringweld::TableVector<Rec> v = random_records(rng, 1 + static_cast<int>(rng() % 300), 8, visible);
+        ringweld::TableVector<Rec> expected = v;
         ringweld::heap_sort(expected.data(), expected.size(), before);
         ringweld::sort_unless_ties_show(v, before, [](const Rec& x, const Rec& y) { return x == y; });
         ASSERT_EQ(v, expected);

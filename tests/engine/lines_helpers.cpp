@@ -35,15 +35,16 @@ void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << "," << p.y
 namespace lines_test {
 
 using ringweld::LineRecord;
+using ringweld::TableVector;
 
 void start_session() { rw_start(1000, 1000, 1000, 2000); }
 
-void put_lines(const std::vector<LineRecord>& lines) {
+void put_lines(const TableVector<LineRecord>& lines) {
     for (const LineRecord& r : lines) rw_put_line(r.ent, r.lin, r.x1, r.y1, r.x2, r.y2, r.key);
 }
 
-std::vector<LineRecord> read_minilines() {
-    std::vector<LineRecord> out;
+TableVector<LineRecord> read_minilines() {
+    TableVector<LineRecord> out;
     int32_t ent, lin, x1, y1, x2, y2, key;
     for (int32_t r = rw_first_miniline(&ent, &lin, &x1, &y1, &x2, &y2, &key); r == 0;
          r = rw_next_miniline(&ent, &lin, &x1, &y1, &x2, &y2, &key)) {
@@ -53,7 +54,7 @@ std::vector<LineRecord> read_minilines() {
     return out;
 }
 
-std::vector<std::string> geometries(const std::vector<LineRecord>& lines) {
+std::vector<std::string> geometries(const TableVector<LineRecord>& lines) {
     std::vector<std::string> out;
     for (const LineRecord& r : lines) {
         out.push_back("(" + std::to_string(r.x1) + "," + std::to_string(r.y1) + ")-(" + std::to_string(r.x2) +

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "large_pages.h"
 #include "pair_test.h"
 #include "records.h"
 
@@ -28,12 +29,12 @@ namespace lines_test {
 void start_session();
 
 // Puts each record through rw_put_line.
-void put_lines(const std::vector<ringweld::LineRecord>& lines);
+void put_lines(const ringweld::TableVector<ringweld::LineRecord>& lines);
 
 // Reads the line table through rw_first_miniline / rw_next_miniline.
-std::vector<ringweld::LineRecord> read_minilines();
+ringweld::TableVector<ringweld::LineRecord> read_minilines();
 
 // Geometry only, as "(x1,y1)-(x2,y2)" strings, for compact expectations.
-std::vector<std::string> geometries(const std::vector<ringweld::LineRecord>& lines);
+std::vector<std::string> geometries(const ringweld::TableVector<ringweld::LineRecord>& lines);
 
 }  // namespace lines_test

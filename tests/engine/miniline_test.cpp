@@ -20,8 +20,8 @@ namespace {
 using lines_test::geometries;
 
 // Records named by letter: equal letters are equal geometry; `lin` numbers the copies.
-std::vector<LineRecord> lettered(const std::string& letters) {
-    std::vector<LineRecord> v;
+TableVector<LineRecord> lettered(const std::string& letters) {
+    TableVector<LineRecord> v;
     for (std::size_t i = 0; i < letters.size(); ++i) {
         const int32_t y = letters[i] - 'a';
         v.push_back(make_record(0, y, 1, y, static_cast<int32_t>(i), 0, 0));
@@ -29,7 +29,7 @@ std::vector<LineRecord> lettered(const std::string& letters) {
     return v;
 }
 
-std::string letters_of(const std::vector<LineRecord>& v) {
+std::string letters_of(const TableVector<LineRecord>& v) {
     std::string s;
     for (const LineRecord& r : v) s += static_cast<char>('a' + r.y1);
     return s;
@@ -59,21 +59,21 @@ TEST(DuplicateRules, DupcutCancelsPairsAndDropsAnOddRunThatEndsTheTable) {
         {"aaaaa", ""},    {"abb", "a"},     {"abbb", "a"},      {"aabbc", "c"},
     };
     for (const auto& [in, want] : cases) {
-        std::vector<LineRecord> v = lettered(in);
+        TableVector<LineRecord> v = lettered(in);
         cancel_duplicates(v);
         EXPECT_EQ(letters_of(v), want) << "input " << in;
     }
 }
 
 TEST(DuplicateRules, DupcutKeepsTheThirdCopyOfAnOddRun) {
-    std::vector<LineRecord> v = lettered("aaab");
+    TableVector<LineRecord> v = lettered("aaab");
     cancel_duplicates(v);
     ASSERT_EQ(v.size(), 2u);
     EXPECT_EQ(v[0].key, 2);
 }
 
 TEST(DuplicateRules, PlainKeepsTheFirstRecordCarryingTheGreatestLin) {
-    std::vector<LineRecord> v = {make_record(0, 0, 1, 0, 10, 0, 1), make_record(0, 0, 1, 0, 11, 0, 3),
+    TableVector<LineRecord> v = {make_record(0, 0, 1, 0, 10, 0, 1), make_record(0, 0, 1, 0, 11, 0, 3),
                                  make_record(0, 0, 1, 0, 12, 0, 2), make_record(0, 5, 1, 5, 13, 0, 0),
                                  make_record(0, 0, 1, 0, 14, 0, 3)};
     sort_lines(v);
@@ -91,7 +91,7 @@ TEST(DuplicateRules, StagedPairsCancelFromTheStartOfEachRun) {
         {"aa", ""}, {"aaa", "a"}, {"aaaa", ""}, {"abab", ""}, {"abb", "a"}, {"cab", "abc"},
     };
     for (const auto& [in, want] : cases) {
-        std::vector<LineRecord> v = lettered(in);
+        TableVector<LineRecord> v = lettered(in);
         cancel_staged_pairs(v);
         EXPECT_EQ(letters_of(v), want) << "input " << in;
     }
@@ -99,8 +99,8 @@ TEST(DuplicateRules, StagedPairsCancelFromTheStartOfEachRun) {
 
 // The split-point table of the plain sweep: each line against every later line that starts
 // no higher than its upper end, then the line's own endpoints.
-std::vector<SplitPoint> sweep_reference(const std::vector<LineRecord>& sorted) {
-    std::vector<SplitPoint> out;
+TableVector<SplitPoint> sweep_reference(const TableVector<LineRecord>& sorted) {
+    TableVector<SplitPoint> out;
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         const int32_t a = static_cast<int32_t>(i);
         for (std::size_t j = i + 1; j < sorted.size() && sorted[j].y1 <= sorted[i].y2; ++j) {
@@ -116,7 +116,7 @@ std::vector<SplitPoint> sweep_reference(const std::vector<LineRecord>& sorted) {
 }
 
 // Sorted, equal points collapsed: what the cut sees.
-void make_point_set(std::vector<SplitPoint>& v) {
+void make_point_set(TableVector<SplitPoint>& v) {
     std::sort(v.begin(), v.end(), [](const SplitPoint& a, const SplitPoint& b) {
         return std::tie(a.line, a.x, a.y) < std::tie(b.line, b.x, b.y);
     });
@@ -128,11 +128,11 @@ void make_point_set(std::vector<SplitPoint>& v) {
 }
 
 // Short oblique and axis-parallel segments with shared ends, some long lines across them.
-std::vector<LineRecord> street_tangle(uint32_t seed, int count, int32_t extent) {
+TableVector<LineRecord> street_tangle(uint32_t seed, int count, int32_t extent) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int32_t> coord(0, extent);
     std::uniform_int_distribution<int32_t> step(-40, 40);
-    std::vector<LineRecord> v;
+    TableVector<LineRecord> v;
     int32_t x = coord(rng), y = coord(rng);
     for (int i = 0; i < count; ++i) {
         if (i % 9 == 0) { x = coord(rng); y = coord(rng); }
@@ -150,15 +150,15 @@ std::vector<LineRecord> street_tangle(uint32_t seed, int count, int32_t extent) 
 TEST(MeetingPoints, ColumnSweepGivesEachLineThePointsOfThePlainSweep) {
     for (uint32_t seed : {1u, 2u, 3u, 4u}) {
         for (int32_t extent : {100, 1000}) {
-            std::vector<LineRecord> lines = street_tangle(seed, 1500, extent);
+            TableVector<LineRecord> lines = street_tangle(seed, 1500, extent);
             sort_lines(lines);
             remove_duplicates(lines);
-            std::vector<SplitPoint> fast = find_meeting_points(lines);
+            TableVector<SplitPoint> fast = find_meeting_points(lines);
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 fast.push_back({static_cast<int32_t>(i), lines[i].x1, lines[i].y1});
                 fast.push_back({static_cast<int32_t>(i), lines[i].x2, lines[i].y2});
             }
-            std::vector<SplitPoint> plain = sweep_reference(lines);
+            TableVector<SplitPoint> plain = sweep_reference(lines);
             make_point_set(fast);
             make_point_set(plain);
             ASSERT_EQ(fast.size(), plain.size()) << "seed " << seed << " extent " << extent;
@@ -171,7 +171,7 @@ TEST(MeetingPoints, ColumnSweepGivesEachLineThePointsOfThePlainSweep) {
 }
 
 TEST(Cut, PiecesFollowTheirParentsInLineOrder) {
-    std::vector<LineRecord> lines = {make_record(0, 0, 10, 0, 1), make_record(5, -5, 5, 5, 2)};
+    TableVector<LineRecord> lines = {make_record(0, 0, 10, 0, 1), make_record(5, -5, 5, 5, 2)};
     create_minilines(lines, DuplicateRule::keep_one);
     EXPECT_EQ(geometries(lines), (std::vector<std::string>{"(5,-5)-(5,0)", "(5,0)-(5,5)", "(0,0)-(5,0)",
                                                            "(5,0)-(10,0)"}));
@@ -182,10 +182,10 @@ TEST(Cut, PiecesFollowTheirParentsInLineOrder) {
 TEST(Cut, AStepLineRunningLeftIsCutInOrderAlongIt) {
     // The parent runs from (10,0) up to (0,100); the crossings round to (7,31), (7,34), (6,36),
     // two of them sharing x. Along the parent they come in falling y within equal x.
-    std::vector<LineRecord> lines = {make_record(10, 0, 0, 100, 1), make_record(-50, 31, 50, 31, 2),
+    TableVector<LineRecord> lines = {make_record(10, 0, 0, 100, 1), make_record(-50, 31, 50, 31, 2),
                                      make_record(-50, 34, 50, 34, 3), make_record(-50, 36, 50, 36, 4)};
     create_minilines(lines, DuplicateRule::keep_one);
-    std::vector<LineRecord> parent;
+    TableVector<LineRecord> parent;
     for (const LineRecord& r : lines)
         if (r.key == 1) parent.push_back(r);
     EXPECT_EQ(geometries(parent), (std::vector<std::string>{"(6,36)-(0,100)", "(7,34)-(6,36)",
@@ -219,11 +219,11 @@ bool is_endpoint(const Segment& s, int32_t x, int32_t y) {
     return (s.x1 == x && s.y1 == y) || (s.x2 == x && s.y2 == y);
 }
 
-std::vector<LineRecord> grid_segments(uint32_t seed, int count) {
+TableVector<LineRecord> grid_segments(uint32_t seed, int count) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int32_t> coord(0, 24);
     std::uniform_int_distribution<int32_t> length(-8, 8);
-    std::vector<LineRecord> v;
+    TableVector<LineRecord> v;
     for (int i = 0; i < count; ++i) {
         const int32_t x = coord(rng), y = coord(rng), d = length(rng);
         const bool vertical = rng() % 2 == 0;
@@ -234,7 +234,7 @@ std::vector<LineRecord> grid_segments(uint32_t seed, int count) {
     return v;
 }
 
-void expect_minilines_meet_only_at_endpoints(const std::vector<LineRecord>& minis) {
+void expect_minilines_meet_only_at_endpoints(const TableVector<LineRecord>& minis) {
     for (std::size_t i = 0; i < minis.size(); ++i) {
         const Segment a = segment_of(minis[i]);
         for (std::size_t j = i + 1; j < minis.size(); ++j) {
@@ -256,7 +256,7 @@ void expect_minilines_meet_only_at_endpoints(const std::vector<LineRecord>& mini
 class AxisParallelProperty : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(AxisParallelProperty, MinilinesMeetOnlyAtEndpointsAndTileTheirParents) {
-    const std::vector<LineRecord> input = grid_segments(GetParam(), 160);
+    const TableVector<LineRecord> input = grid_segments(GetParam(), 160);
     std::map<int32_t, LineRecord> parent_of;
     for (const LineRecord& r : input) parent_of[r.key] = lower_first(r);
 
@@ -264,7 +264,7 @@ TEST_P(AxisParallelProperty, MinilinesMeetOnlyAtEndpointsAndTileTheirParents) {
     lines_test::put_lines(input);
     int32_t count = -1;
     ASSERT_EQ(rw_create_miniline(&count), 0);
-    const std::vector<LineRecord> minis = lines_test::read_minilines();
+    const TableVector<LineRecord> minis = lines_test::read_minilines();
     EXPECT_EQ(count, static_cast<int32_t>(minis.size()));
 
     expect_minilines_meet_only_at_endpoints(minis);
@@ -295,18 +295,18 @@ TEST_P(AxisParallelProperty, DupcutMinilinesMeetOnlyAtEndpoints) {
     lines_test::put_lines(grid_segments(GetParam() + 100, 160));
     int32_t count = -1;
     ASSERT_EQ(rw_create_miniline_dupcut(&count), 0);
-    const std::vector<LineRecord> minis = lines_test::read_minilines();
+    const TableVector<LineRecord> minis = lines_test::read_minilines();
     EXPECT_EQ(count, static_cast<int32_t>(minis.size()));
     expect_minilines_meet_only_at_endpoints(minis);
     rw_end();
 }
 
 TEST_P(AxisParallelProperty, RunningAgainOnlyMergesThePiecesThatOverlappingParentsShare) {
-    std::vector<LineRecord> lines;
+    TableVector<LineRecord> lines;
     for (const LineRecord& r : grid_segments(GetParam() + 200, 160))
         if (r.x1 != r.x2 || r.y1 != r.y2) lines.push_back(lower_first(r));
     create_minilines(lines, DuplicateRule::keep_one);
-    std::vector<LineRecord> again = lines;
+    TableVector<LineRecord> again = lines;
     create_minilines(again, DuplicateRule::keep_one);
     sort_lines(lines);
     remove_duplicates(lines);

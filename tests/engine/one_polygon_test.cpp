@@ -149,7 +149,7 @@ TEST_F(OnePolygon, TheTableOutlivesEngineSessions) {
 
 // ---- the sorted segment index finds the pairs of the literal double loop, in its order ----
 
-void mark_literally(std::vector<ringweld::OnePolygonPoint>& p) {
+void mark_literally(ringweld::TableVector<ringweld::OnePolygonPoint>& p) {
     const std::size_t n = p.size();
     if (n == 0) return;
     int32_t c = 1, last = 1;
@@ -169,7 +169,7 @@ void mark_literally(std::vector<ringweld::OnePolygonPoint>& p) {
     p[n - 1].group = 1;
 }
 
-std::vector<int16_t> groups(const std::vector<ringweld::OnePolygonPoint>& p) {
+std::vector<int16_t> groups(const ringweld::TableVector<ringweld::OnePolygonPoint>& p) {
     std::vector<int16_t> g;
     for (const auto& r : p) g.push_back(r.group);
     return g;
@@ -183,9 +183,9 @@ TEST(OnePolygonMarking, FindsTheSamePairsInTheSameOrderAsTheLiteralLoop) {
         const int points = std::uniform_int_distribution<int>(0, 60)(rng);
         const int spread = std::uniform_int_distribution<int>(1, 4)(rng);
         std::uniform_int_distribution<int32_t> coordinate(0, spread);
-        std::vector<ringweld::OnePolygonPoint> fast;
+        ringweld::TableVector<ringweld::OnePolygonPoint> fast;
         for (int k = 0; k < points; ++k) fast.push_back({coordinate(rng), coordinate(rng), k, 1});
-        std::vector<ringweld::OnePolygonPoint> literal = fast;
+        ringweld::TableVector<ringweld::OnePolygonPoint> literal = fast;
         for (int pass = 0; pass < 2; ++pass) {  // the second pass starts from the first's marks
             ringweld::mark_bridges(fast);
             mark_literally(literal);

@@ -244,7 +244,7 @@ TEST(RunBandsQueries, CountAsTheWholeRunEverywhere) {
 TEST(BoxIndexQueries, CandidatesAreEveryBoxHoldingThePointInAscendingOrder) {
     std::mt19937 rng(3);
     for (int32_t n : {0, 1, 15, 16, 17, 300, 5000}) {
-        std::vector<ringweld::Box> boxes;
+        ringweld::TableVector<ringweld::Box> boxes;
         std::uniform_int_distribution<int32_t> at(-50, 50), size(0, 30);
         for (int32_t i = 0; i < n; ++i) {
             const int32_t x = at(rng), y = at(rng);
