@@ -1,8 +1,10 @@
 #include "convert/conversion_run.h"
 
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "convert/extracted_sheets.h"
 #include "convert/list_file.h"
@@ -95,6 +97,8 @@ struct RunContext {
     MessagePort& port;
     std::filesystem::path list_file;
     std::filesystem::path output_folder;
+    // The sheets of the current archive extracted ahead of their rows; empty when none.
+    std::unique_ptr<ExtractedArchive> extracted_ahead;
 };
 
 // Converts one sheet description, reporting a description or data it cannot use.
@@ -130,26 +134,65 @@ RowResult ConvertAnnounced(RunContext& run, const std::filesystem::path& descrip
     return ConvertDescription(run, description, municipality_code);
 }
 
-// Extracts an archived sheet into a private folder of the output folder and converts it
-// from there. The messages of the sheet name its files as they would lie in
-// output/SHEET/; the private folder, and only it, is removed whatever happens.
-RowResult ConvertArchivedSheet(RunContext& run, const std::filesystem::path& archive, const SheetRowFields& row) {
-    const PrivateExtractionFolder extraction(run.output_folder);
-    if (!extraction.created()) return RowResult::kExtractionFailed;
-    const std::string command = SheetExtractionCommand(archive, extraction.Path(), row.sheet_name);
-    char report[kArchiveReportSize + 1] = {};
-    if (run.archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0)
-        return RowResult::kExtractionFailed;
+// Converts a sheet extracted into `folder`, a private folder of the output folder. The
+// messages of the sheet name its files as they would lie in output/SHEET/.
+RowResult ConvertExtracted(RunContext& run, const std::filesystem::path& folder, const SheetRowFields& row) {
+    PathRewritingPort port(run.port, Cp932Path(folder), Cp932Path(run.output_folder));
+    RunContext sheet_run{run.sheets, run.request, run.state, run.archives, port, run.list_file, run.output_folder, {}};
+    return ConvertAnnounced(sheet_run, ExtractedDescriptionPath(folder, row.sheet_name), row.municipality_code);
+}
 
-    PathRewritingPort port(run.port, Cp932Path(extraction.Path()), Cp932Path(run.output_folder));
-    RunContext sheet_run{run.sheets, run.request, run.state, run.archives, port, run.list_file, run.output_folder};
-    return ConvertAnnounced(sheet_run, ExtractedDescriptionPath(extraction.Path(), row.sheet_name),
-                            row.municipality_code);
+// The sheets of the rows after `index` that come from the same archive, one after the
+// other, leaving out those the loop skips and names that are not a plain folder.
+std::vector<std::string> FollowingSheetsOf(const SheetList& sheets, std::size_t index,
+                                           const std::filesystem::path& archive) {
+    std::vector<std::string> following;
+    for (std::size_t j = index + 1; j < sheets.size(); ++j) {
+        const SheetRowFields row = SplitSheetRow(sheets.Text(j));
+        if (!NamesArchive(row.source_path) || sheets.SourceFile(j) != archive) break;
+        if (!IsPlainSheetFolderName(row.sheet_name) || SheetAlreadyListed(sheets, j, row.sheet_name)) continue;
+        following.push_back(row.sheet_name);
+    }
+    return following;
+}
+
+// Extracts an archived sheet into a private folder of the output folder and converts it
+// from there; the private folder, and only it, is removed whatever happens. The first
+// sheet met in an archive is extracted on its own, exactly as any sheet could be; once
+// the archive has opened, the sheets of the rows that follow from it are extracted
+// together, and each of those rows converts from there. A sheet the group extraction
+// does not hold (it failed, or the rows changed) is extracted on its own again.
+RowResult ConvertArchivedSheet(RunContext& run, std::size_t index, const std::filesystem::path& archive,
+                               const SheetRowFields& row) {
+    if (run.extracted_ahead && run.extracted_ahead->Holds(archive, row.sheet_name)) {
+        const RowResult result = ConvertExtracted(run, run.extracted_ahead->Folder(), row);
+        run.extracted_ahead->Release(row.sheet_name);
+        return result;
+    }
+    run.extracted_ahead.reset();
+
+    RowResult result = RowResult::kExtractionFailed;
+    {
+        const PrivateExtractionFolder extraction(run.output_folder);
+        if (!extraction.created()) return RowResult::kExtractionFailed;
+        const std::string command = SheetExtractionCommand(archive, extraction.Path(), row.sheet_name);
+        char report[kArchiveReportSize + 1] = {};
+        if (run.archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0)
+            return RowResult::kExtractionFailed;
+        result = ConvertExtracted(run, extraction.Path(), row);
+    }
+
+    const std::vector<std::string> following = FollowingSheetsOf(run.sheets, index, archive);
+    if (!following.empty()) {
+        auto ahead = std::make_unique<ExtractedArchive>(archive, run.output_folder);
+        if (ahead->Extract(run.archives, following)) run.extracted_ahead = std::move(ahead);
+    }
+    return result;
 }
 
 RowResult ConvertRow(RunContext& run, std::size_t index, const SheetRowFields& row) {
     const std::filesystem::path source = run.sheets.SourceFile(index);
-    if (NamesArchive(row.source_path)) return ConvertArchivedSheet(run, source, row);
+    if (NamesArchive(row.source_path)) return ConvertArchivedSheet(run, index, source, row);
     return ConvertAnnounced(run, source, row.municipality_code);
 }
 
@@ -219,7 +262,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, Conversio
         return RunOutcome::kRefused;
     }
 
-    RunContext run{sheets, request, state, archives, port, request.list_file, OutputFolderOf(request.list_file)};
+    RunContext run{sheets, request, state, archives, port, request.list_file, OutputFolderOf(request.list_file), {}};
     ExecuteButtonLock execute(request.set_execute_enabled);
     port.ProcessEvents();
     sheets.CheckAll();
@@ -232,6 +275,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, Conversio
 
     HeldOutputFiles held_outputs(state);
     const bool completed = ConvertRows(run);
+    run.extracted_ahead.reset();
     // Whether the loop visited every row or stopped early, the Shapefiles are complete
     // before anything after it runs.
     held_outputs.Close();

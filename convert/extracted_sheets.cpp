@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -35,18 +36,96 @@ std::string PathRewritingPort::Rewrite(std::string_view cp932) const {
     return text;
 }
 
-std::string SheetExtractionCommand(const std::filesystem::path& archive,
-                                   const std::filesystem::path& output_folder, std::string_view sheet) {
+namespace {
+
+// The member pattern that selects a sheet's files: everything below its folder.
+std::string SheetPattern(std::string_view sheet) { return std::string(sheet) + "/*.*"; }
+
+// ASCII letters compared without regard to case, as the archive library matches names.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SheetsExtractionCommand(const std::filesystem::path& archive, const std::filesystem::path& output_folder,
+                                    std::span<const std::string> sheets) {
     std::string destination = output_folder.native();
     if (destination.empty() || destination.back() != '/') destination += '/';
     std::string command = " e -x1 ";
     command += CommandLineWord(archive.native());
     command += ' ';
     command += CommandLineWord(destination);
-    command += ' ';
-    command += CommandLineWord(std::string(sheet) + "/*.*");
+    for (const std::string& sheet : sheets) {
+        command += ' ';
+        command += CommandLineWord(SheetPattern(sheet));
+    }
     command += " -p2 -y1";
     return command;
+}
+
+std::string SheetExtractionCommand(const std::filesystem::path& archive,
+                                   const std::filesystem::path& output_folder, std::string_view sheet) {
+    const std::string sheets[] = {std::string(sheet)};
+    return SheetsExtractionCommand(archive, output_folder, sheets);
+}
+
+ExtractedArchive::ExtractedArchive(std::filesystem::path archive, const std::filesystem::path& output_folder)
+    : archive_(std::move(archive)), folder_(output_folder) {}
+
+bool ExtractedArchive::Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets) {
+    sheets_.clear();
+    if (!folder_.created()) return false;
+    UnlhaArchive listing = archives.UnlhaOpenArchive(nullptr, archive_.c_str(), 0);
+    if (!listing) return false;
+    std::vector<std::string> present;
+    UnlhaEntryInfo entry{};
+    for (const std::string& sheet : sheets) {
+        // Two rows whose names differ only in case would share the folders they extract
+        // into; the later one is left to an extraction of its own.
+        const bool shares_folder = std::any_of(present.begin(), present.end(), [&](const std::string& other) {
+            return SameNameIgnoringCase(other, sheet);
+        });
+        if (!shares_folder && archives.UnlhaFindFirst(listing, SheetPattern(sheet).c_str(), &entry) == 0)
+            present.push_back(sheet);
+    }
+    archives.UnlhaCloseArchive(listing);
+    if (present.empty()) return false;
+
+    // The library's report is not read; its buffer only has to be there.
+    std::vector<char> report(6001, '\0');
+    const std::string command = SheetsExtractionCommand(archive_, folder_.Path(), present);
+    if (archives.Unlha(nullptr, command.c_str(), report.data(), 6000) != 0) {
+        // What came out before the failure stays unused and goes with the folder.
+        return false;
+    }
+    sheets_.insert(present.begin(), present.end());
+    return true;
+}
+
+bool ExtractedArchive::Holds(const std::filesystem::path& archive, std::string_view sheet) const {
+    return archive == archive_ && sheets_.find(sheet) != sheets_.end();
+}
+
+void ExtractedArchive::Release(std::string_view sheet) {
+    const auto held = sheets_.find(sheet);
+    if (held == sheets_.end()) return;
+    sheets_.erase(held);
+    // The library matches folder names without regard to case, so the sheet's files may
+    // lie in a folder spelt otherwise than its row.
+    const std::string name = Cp932ToUtf8(sheet);
+    std::error_code ec;
+    std::vector<std::filesystem::path> folders;
+    for (std::filesystem::directory_iterator it(folder_.Path(), ec), end; !ec && it != end; it.increment(ec))
+        if (SameNameIgnoringCase(it->path().filename().native(), name)) folders.push_back(it->path());
+    for (const std::filesystem::path& folder : folders) std::filesystem::remove_all(folder, ec);
 }
 
 std::filesystem::path ExtractedDescriptionPath(const std::filesystem::path& output_folder,

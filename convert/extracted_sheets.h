@@ -7,12 +7,16 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/message_port.h"
 
 namespace gridora {
+
+struct ArchiveEntryPoints;
 
 // A folder created fresh (mode 0700, with mkdtemp) inside the output folder for one
 // extraction, and removed with everything in it when the object ends. Its name starts
@@ -58,6 +62,37 @@ private:
 // matches the stored member names.
 std::string SheetExtractionCommand(const std::filesystem::path& archive,
                                    const std::filesystem::path& output_folder, std::string_view sheet);
+
+// The same for several sheets of one archive in one call: one pattern per sheet, in the
+// order given.
+std::string SheetsExtractionCommand(const std::filesystem::path& archive, const std::filesystem::path& output_folder,
+                                    std::span<const std::string> sheets);
+
+// Sheets of one archive extracted together, by one call of the archive library, into one
+// private folder of the output folder, ahead of the rows that convert them: the archive
+// is read once for all of them instead of once per sheet. Each sheet's folder is removed
+// when its row is done (Release); the private folder goes with the object.
+class ExtractedArchive {
+public:
+    ExtractedArchive(std::filesystem::path archive, const std::filesystem::path& output_folder);
+
+    // Extracts, in one call, those of `sheets` (CP932) that have members in the archive,
+    // as the archive's own listing tells with the pattern each sheet's extraction uses;
+    // the others are not held, so that their rows meet the archive as before. False, and
+    // nothing held, when the listing or the extraction fails or no sheet has members.
+    bool Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets);
+
+    // Whether `sheet` of `archive` lies extracted in Folder().
+    bool Holds(const std::filesystem::path& archive, std::string_view sheet) const;
+    const std::filesystem::path& Folder() const { return folder_.Path(); }
+    // Removes the sheet's folder, whatever the case of its name on disk, and forgets it.
+    void Release(std::string_view sheet);
+
+private:
+    std::filesystem::path archive_;
+    PrivateExtractionFolder folder_;
+    std::set<std::string, std::less<>> sheets_;
+};
 
 // Where the extracted sheet's description is: output/SHEET/SHEET.TXT (`sheet` CP932, the
 // names on disk in the file-system encoding), found without regard

@@ -17,6 +17,14 @@ TEST(ExtractedSheets, TheCommandTakesEveryMemberBelowTheSheetFolderIntoTheOutput
               " e -x1 \"/data/my maps/13101.LZH\" \"/out/ lead/a\\ b/\" \"AB CD/*.*\" -p2 -y1");
 }
 
+TEST(ExtractedSheets, AGroupCommandNamesEachSheetsPatternInTheOrderGiven) {
+    const std::vector<std::string> sheets = {"09LD172", "09LD 174"};
+    EXPECT_EQ(SheetsExtractionCommand("/data/13101.LZH", "/out/", sheets),
+              " e -x1 \"/data/13101.LZH\" \"/out/\" \"09LD172/*.*\" \"09LD 174/*.*\" -p2 -y1");
+    const std::vector<std::string> one = {"09LD171"};
+    EXPECT_EQ(SheetsExtractionCommand("/a.LZH", "/out", one), SheetExtractionCommand("/a.LZH", "/out", "09LD171"));
+}
+
 TEST(ExtractedSheets, TheDescriptionIsFoundWhateverTheCaseOfTheExtractedNames) {
     ScratchFolder out;
     WriteBytes(out / "09LD171/09ld171.txt", "x");
