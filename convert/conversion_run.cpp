@@ -97,8 +97,10 @@ struct RunContext {
     MessagePort& port;
     std::filesystem::path list_file;
     std::filesystem::path output_folder;
-    // The sheets of the current archive extracted ahead of their rows; empty when none.
+    // The sheets of the current archive extracted ahead of their rows, and those of the
+    // next archive, extracting while the current one's rows convert; empty when none.
     std::unique_ptr<ExtractedArchive> extracted_ahead;
+    std::unique_ptr<ExtractedArchive> extracting_next;
 };
 
 // Converts one sheet description, reporting a description or data it cannot use.
@@ -138,37 +140,60 @@ RowResult ConvertAnnounced(RunContext& run, const std::filesystem::path& descrip
 // messages of the sheet name its files as they would lie in output/SHEET/.
 RowResult ConvertExtracted(RunContext& run, const std::filesystem::path& folder, const SheetRowFields& row) {
     PathRewritingPort port(run.port, Cp932Path(folder), Cp932Path(run.output_folder));
-    RunContext sheet_run{run.sheets, run.request, run.state, run.archives, port, run.list_file, run.output_folder, {}};
+    RunContext sheet_run{run.sheets, run.request, run.state, run.archives, port, run.list_file, run.output_folder, {}, {}};
     return ConvertAnnounced(sheet_run, ExtractedDescriptionPath(folder, row.sheet_name), row.municipality_code);
 }
 
-// The sheets of the rows after `index` that come from the same archive, one after the
-// other, leaving out those the loop skips and names that are not a plain folder.
-std::vector<std::string> FollowingSheetsOf(const SheetList& sheets, std::size_t index,
+// The sheets of the rows from `first` on that come from `archive`, one after the other,
+// leaving out those the loop skips and names that are not a plain folder.
+std::vector<std::string> ArchiveSheetsFrom(const SheetList& sheets, std::size_t first,
                                            const std::filesystem::path& archive) {
-    std::vector<std::string> following;
-    for (std::size_t j = index + 1; j < sheets.size(); ++j) {
+    std::vector<std::string> found;
+    for (std::size_t j = first; j < sheets.size(); ++j) {
         const SheetRowFields row = SplitSheetRow(sheets.Text(j));
         if (!NamesArchive(row.source_path) || sheets.SourceFile(j) != archive) break;
         if (!IsPlainSheetFolderName(row.sheet_name) || SheetAlreadyListed(sheets, j, row.sheet_name)) continue;
-        following.push_back(row.sheet_name);
+        found.push_back(row.sheet_name);
     }
-    return following;
+    return found;
+}
+
+// Once an archive's rows are under way, starts extracting the sheets of the next archive
+// in the list (after the rows of the one at `index`) on a thread of its own, so that they
+// lie ready when its rows come. Only the archive library's extraction runs there; it has
+// already worked in this run, so it is there and shows nothing.
+void StartNextArchive(RunContext& run, std::size_t index, const std::filesystem::path& archive) {
+    if (run.extracting_next) return;
+    std::size_t next = index + 1;
+    while (next < run.sheets.size() && run.sheets.SourceFile(next) == archive) ++next;
+    while (next < run.sheets.size() && !NamesArchive(SplitSheetRow(run.sheets.Text(next)).source_path)) ++next;
+    if (next >= run.sheets.size()) return;
+    const std::filesystem::path next_archive = run.sheets.SourceFile(next);
+    const std::vector<std::string> sheets = ArchiveSheetsFrom(run.sheets, next, next_archive);
+    if (sheets.empty()) return;
+    auto extraction = std::make_unique<ExtractedArchive>(next_archive, run.output_folder);
+    if (extraction->Start(run.archives, sheets, true)) run.extracting_next = std::move(extraction);
 }
 
 // Extracts an archived sheet into a private folder of the output folder and converts it
 // from there; the private folder, and only it, is removed whatever happens. The first
 // sheet met in an archive is extracted on its own, exactly as any sheet could be; once
 // the archive has opened, the sheets of the rows that follow from it are extracted
-// together, and each of those rows converts from there. A sheet the group extraction
-// does not hold (it failed, or the rows changed) is extracted on its own again.
+// together, and each of those rows converts from there, while the next archive's sheets
+// are extracted in the background. A sheet no group extraction holds (it failed, or the
+// rows changed) is extracted on its own again, so every row meets the archive as it
+// would on its own.
 RowResult ConvertArchivedSheet(RunContext& run, std::size_t index, const std::filesystem::path& archive,
                                const SheetRowFields& row) {
+    if (run.extracting_next && run.extracting_next->Holds(archive, row.sheet_name))
+        run.extracted_ahead = std::move(run.extracting_next);
     if (run.extracted_ahead && run.extracted_ahead->Holds(archive, row.sheet_name)) {
+        StartNextArchive(run, index, archive);
         const RowResult result = ConvertExtracted(run, run.extracted_ahead->Folder(), row);
         run.extracted_ahead->Release(row.sheet_name);
         return result;
     }
+    run.extracting_next.reset();
     run.extracted_ahead.reset();
 
     RowResult result = RowResult::kExtractionFailed;
@@ -179,13 +204,12 @@ RowResult ConvertArchivedSheet(RunContext& run, std::size_t index, const std::fi
         char report[kArchiveReportSize + 1] = {};
         if (run.archives.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0)
             return RowResult::kExtractionFailed;
+        const std::vector<std::string> following = ArchiveSheetsFrom(run.sheets, index + 1, archive);
+        if (!following.empty()) {
+            auto ahead = std::make_unique<ExtractedArchive>(archive, run.output_folder);
+            if (ahead->Start(run.archives, following, true)) run.extracted_ahead = std::move(ahead);
+        }
         result = ConvertExtracted(run, extraction.Path(), row);
-    }
-
-    const std::vector<std::string> following = FollowingSheetsOf(run.sheets, index, archive);
-    if (!following.empty()) {
-        auto ahead = std::make_unique<ExtractedArchive>(archive, run.output_folder);
-        if (ahead->Extract(run.archives, following)) run.extracted_ahead = std::move(ahead);
     }
     return result;
 }
@@ -262,7 +286,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, Conversio
         return RunOutcome::kRefused;
     }
 
-    RunContext run{sheets, request, state, archives, port, request.list_file, OutputFolderOf(request.list_file), {}};
+    RunContext run{sheets, request, state, archives, port, request.list_file, OutputFolderOf(request.list_file), {}, {}};
     ExecuteButtonLock execute(request.set_execute_enabled);
     port.ProcessEvents();
     sheets.CheckAll();
@@ -275,6 +299,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, Conversio
 
     HeldOutputFiles held_outputs(state);
     const bool completed = ConvertRows(run);
+    run.extracting_next.reset();
     run.extracted_ahead.reset();
     // Whether the loop visited every row or stopped early, the Shapefiles are complete
     // before anything after it runs.

@@ -80,9 +80,16 @@ std::string SheetExtractionCommand(const std::filesystem::path& archive,
 ExtractedArchive::ExtractedArchive(std::filesystem::path archive, const std::filesystem::path& output_folder)
     : archive_(std::move(archive)), folder_(output_folder) {}
 
-bool ExtractedArchive::Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets) {
+ExtractedArchive::~ExtractedArchive() { Finish(); }
+
+bool ExtractedArchive::Start(const ArchiveEntryPoints& archives, std::span<const std::string> sheets,
+                             bool in_background) {
+    Finish();
     sheets_.clear();
-    if (!folder_.created()) return false;
+    extracted_ = false;
+    if (!folder_.created() || !archives.UnlhaOpenArchive || !archives.UnlhaFindFirst || !archives.UnlhaCloseArchive ||
+        !archives.Unlha)
+        return false;
     UnlhaArchive listing = archives.UnlhaOpenArchive(nullptr, archive_.c_str(), 0);
     if (!listing) return false;
     std::vector<std::string> present;
@@ -99,22 +106,48 @@ bool ExtractedArchive::Extract(const ArchiveEntryPoints& archives, std::span<con
     archives.UnlhaCloseArchive(listing);
     if (present.empty()) return false;
 
-    // The library's report is not read; its buffer only has to be there.
-    std::vector<char> report(6001, '\0');
-    const std::string command = SheetsExtractionCommand(archive_, folder_.Path(), present);
-    if (archives.Unlha(nullptr, command.c_str(), report.data(), 6000) != 0) {
-        // What came out before the failure stays unused and goes with the folder.
-        return false;
-    }
     sheets_.insert(present.begin(), present.end());
+    auto extract = [this, unlha = archives.Unlha, command = SheetsExtractionCommand(archive_, folder_.Path(), present)] {
+        // The library's report is not read; its buffer only has to be there.
+        try {
+            std::vector<char> report(6001, '\0');
+            extracted_ = unlha(nullptr, command.c_str(), report.data(), 6000) == 0;
+        } catch (...) {
+            extracted_ = false;
+        }
+    };
+    if (in_background) {
+        try {
+            extraction_ = std::thread(extract);
+            return true;
+        } catch (const std::system_error&) {
+            // No thread to be had: extract here.
+        }
+    }
+    extract();
     return true;
 }
 
-bool ExtractedArchive::Holds(const std::filesystem::path& archive, std::string_view sheet) const {
-    return archive == archive_ && sheets_.find(sheet) != sheets_.end();
+bool ExtractedArchive::Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets) {
+    if (!Start(archives, sheets, false)) return false;
+    Finish();
+    return extracted_;
+}
+
+void ExtractedArchive::Finish() {
+    if (extraction_.joinable()) extraction_.join();
+    // What came out before a failure stays unused and goes with the folder.
+    if (!extracted_) sheets_.clear();
+}
+
+bool ExtractedArchive::Holds(const std::filesystem::path& archive, std::string_view sheet) {
+    if (archive != archive_) return false;
+    Finish();
+    return sheets_.find(sheet) != sheets_.end();
 }
 
 void ExtractedArchive::Release(std::string_view sheet) {
+    Finish();
     const auto held = sheets_.find(sheet);
     if (held == sheets_.end()) return;
     sheets_.erase(held);

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/message_port.h"
 
@@ -70,28 +71,42 @@ std::string SheetsExtractionCommand(const std::filesystem::path& archive, const 
 
 // Sheets of one archive extracted together, by one call of the archive library, into one
 // private folder of the output folder, ahead of the rows that convert them: the archive
-// is read once for all of them instead of once per sheet. Each sheet's folder is removed
-// when its row is done (Release); the private folder goes with the object.
+// is read once for all of them instead of once per sheet. The call may run on a thread of
+// its own while earlier rows convert; every question to the object waits for it to end.
+// Each sheet's folder is removed when its row is done (Release); the private folder goes
+// with the object, after the extraction has ended.
 class ExtractedArchive {
 public:
     ExtractedArchive(std::filesystem::path archive, const std::filesystem::path& output_folder);
+    ~ExtractedArchive();
+    ExtractedArchive(const ExtractedArchive&) = delete;
+    ExtractedArchive& operator=(const ExtractedArchive&) = delete;
 
-    // Extracts, in one call, those of `sheets` (CP932) that have members in the archive,
-    // as the archive's own listing tells with the pattern each sheet's extraction uses;
-    // the others are not held, so that their rows meet the archive as before. False, and
-    // nothing held, when the listing or the extraction fails or no sheet has members.
+    // Lists the archive here and now: of `sheets` (CP932), those with members, as the
+    // pattern each sheet's own extraction uses finds them, are to be extracted; the
+    // others are not held, so that their rows meet the archive as before. Then extracts
+    // them in one call, on a thread of its own when `in_background`. False, and nothing
+    // held, when the listing finds none of them (or cannot be made).
+    bool Start(const ArchiveEntryPoints& archives, std::span<const std::string> sheets, bool in_background);
+    // Start on this thread: false also when the extraction fails.
     bool Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets);
 
-    // Whether `sheet` of `archive` lies extracted in Folder().
-    bool Holds(const std::filesystem::path& archive, std::string_view sheet) const;
+    // Whether `sheet` of `archive` lies extracted in Folder(); nothing is held when the
+    // extraction failed.
+    bool Holds(const std::filesystem::path& archive, std::string_view sheet);
     const std::filesystem::path& Folder() const { return folder_.Path(); }
     // Removes the sheet's folder, whatever the case of its name on disk, and forgets it.
     void Release(std::string_view sheet);
 
 private:
+    // Waits for the extraction; afterwards sheets_ holds what it extracted.
+    void Finish();
+
     std::filesystem::path archive_;
     PrivateExtractionFolder folder_;
     std::set<std::string, std::less<>> sheets_;
+    std::thread extraction_;
+    bool extracted_ = false;  // written by the extraction, read after Finish
 };
 
 // Where the extracted sheet's description is: output/SHEET/SHEET.TXT (`sheet` CP932, the

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "convert/conversion_run.h"
 #include "convert/extracted_sheets.h"
@@ -25,19 +26,20 @@ using testing::LhaWriteOptions;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 
-const fs::path kSample = fs::path(GRIDORA_SOURCE_DIR) / "data/sample/13101";
+const fs::path kSample = fs::path(GRIDORA_SOURCE_DIR) / "data/sample";
 const std::vector<std::string> kSheets = {"09LD172", "09LD174", "09LD181", "09LD183"};
+const std::vector<std::string> kOtherSheets = {"09LD182", "09LD184"};
 
-// The sample's sheets of municipality 13101 as stored members "SHEET\...", sheet by sheet.
-std::vector<LhaMember> SampleMembers() {
+// Sample sheets of a municipality as stored members "SHEET\...", sheet by sheet.
+std::vector<LhaMember> SampleMembers(const std::string& code = "13101", const std::vector<std::string>& sheets = kSheets) {
     std::vector<LhaMember> members;
-    for (const std::string& sheet : kSheets) {
+    for (const std::string& sheet : sheets) {
         std::vector<fs::path> files;
-        for (const auto& entry : fs::recursive_directory_iterator(kSample / sheet))
+        for (const auto& entry : fs::recursive_directory_iterator(kSample / code / sheet))
             if (entry.is_regular_file()) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
         for (const fs::path& file : files) {
-            std::string stored = fs::relative(file, kSample).generic_string();
+            std::string stored = fs::relative(file, kSample / code).generic_string();
             std::replace(stored.begin(), stored.end(), '/', '\\');
             members.emplace_back(stored, ReadBytes(file));
         }
@@ -56,11 +58,15 @@ std::size_t FirstMemberOf(const std::vector<LhaMember>& members, const std::stri
 // `sheet_by_sheet` the archive cannot be listed, so no group forms and every sheet is
 // extracted on its own.
 struct RecordedLibrary {
+    static inline std::mutex lock;  // extractions may run on a thread of their own
     static inline std::vector<std::string> commands;
     static inline const ArchiveEntryPoints* real = nullptr;
 
     static int Unlha(void* window, const char* line, char* report, std::uint32_t size) {
-        commands.emplace_back(line);
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            commands.emplace_back(line);
+        }
         return real->Unlha(window, line, report, size);
     }
     static UnlhaArchive NoListing(void*, const char*, std::uint32_t) { return nullptr; }
@@ -105,8 +111,9 @@ struct RunResult {
 
 class ArchiveGroups : public ::testing::Test {
 protected:
-    fs::path Archive(const std::vector<LhaMember>& members, const LhaWriteOptions& options = {}) {
-        const fs::path file = folder / "13101.LZH";
+    fs::path Archive(const std::vector<LhaMember>& members, const LhaWriteOptions& options = {},
+                     const std::string& name = "13101.LZH") {
+        const fs::path file = folder / name;
         testing::WriteLhaArchive(file, members, options);
         return file;
     }
@@ -114,9 +121,15 @@ protected:
     // Converts one row per sheet of `archive` into out-NAME.
     RunResult Run(const std::string& name, const fs::path& archive, const std::vector<std::string>& rows,
                   bool sheet_by_sheet) {
+        std::vector<std::pair<std::string, fs::path>> archived;
+        for (const std::string& sheet : rows) archived.emplace_back(sheet, archive);
+        return Run(name, archived, sheet_by_sheet);
+    }
+    RunResult Run(const std::string& name, const std::vector<std::pair<std::string, fs::path>>& rows,
+                  bool sheet_by_sheet) {
         const fs::path out = folder / ("out-" + name);
         SheetList sheets;
-        for (const std::string& sheet : rows) sheets.Append("13101,," + sheet + "," + archive.native() + ",");
+        for (const auto& [sheet, archive] : rows) sheets.Append("13101,," + sheet + "," + archive.native() + ",");
         RunRequest request;
         request.list_file = (out / "run.lis").native();
         request.settings_file = folder / (name + ".Ini");
@@ -155,6 +168,19 @@ protected:
         for (const auto& [name, bytes] : alone.files) EXPECT_TRUE(grouped.files.at(name) == bytes) << name;
     }
 
+    // A sheet's folder is gone once its row is done: as each row starts, it lies extracted
+    // and none of the rows before it does (later ones may already be there).
+    static void ExpectFoldersGoneAfterTheirRows(const RunResult& run, const std::vector<std::string>& rows) {
+        ASSERT_GE(run.extracted.size(), rows.size());
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const std::vector<std::string>& present = run.extracted[k];
+            EXPECT_NE(std::find(present.begin(), present.end(), rows[k]), present.end()) << rows[k];
+            for (std::size_t done = 0; done < k; ++done)
+                EXPECT_EQ(std::find(present.begin(), present.end(), rows[done]), present.end())
+                    << rows[done] << " at row " << k;
+        }
+    }
+
     // Each sheet's pattern in a command, in order.
     static std::vector<std::string> Patterns(const std::string& command) {
         std::vector<std::string> patterns;
@@ -182,14 +208,26 @@ TEST_F(ArchiveGroups, TheArchiveIsReadOnceForTheRowsAfterItsFirstSheetWithTheSam
     EXPECT_EQ(Patterns(grouped.commands[1]), (std::vector<std::string>{"09LD174", "09LD181", "09LD183"}));
     EXPECT_EQ(alone.commands.size(), 4u);
 
-    // A sheet's folder is gone once its row is done: as each row starts, only it and the
-    // rows after it lie extracted.
-    ASSERT_GE(grouped.extracted.size(), 4u);
-    EXPECT_EQ(grouped.extracted[0], std::vector<std::string>{"09LD172"});
-    EXPECT_EQ(grouped.extracted[1], (std::vector<std::string>{"09LD174", "09LD181", "09LD183"}));
-    EXPECT_EQ(grouped.extracted[2], (std::vector<std::string>{"09LD181", "09LD183"}));
-    EXPECT_EQ(grouped.extracted[3], std::vector<std::string>{"09LD183"});
+    ExpectFoldersGoneAfterTheirRows(grouped, kSheets);
     for (const auto& [name, bytes] : grouped.files) EXPECT_FALSE(name.starts_with(".gridora-")) << name;
+}
+
+TEST_F(ArchiveGroups, TheNextArchiveIsExtractedWhileTheRowsBeforeItConvert) {
+    const fs::path first = Archive(SampleMembers());
+    const fs::path second = Archive(SampleMembers("13102", kOtherSheets), {}, "13102.LZH");
+    std::vector<std::pair<std::string, fs::path>> rows;
+    for (const std::string& sheet : kSheets) rows.emplace_back(sheet, first);
+    for (const std::string& sheet : kOtherSheets) rows.emplace_back(sheet, second);
+    const RunResult grouped = Run("grouped", rows, false);
+    const RunResult alone = Run("alone", rows, true);
+    EXPECT_EQ(grouped.checks, std::vector<bool>(6, false));
+    ExpectSameRun(grouped, alone);
+    // Its sheets all in one call, the first one with them.
+    ASSERT_EQ(grouped.commands.size(), 3u);
+    EXPECT_EQ(Patterns(grouped.commands[2]), kOtherSheets);
+    std::vector<std::string> all = kSheets;
+    all.insert(all.end(), kOtherSheets.begin(), kOtherSheets.end());
+    ExpectFoldersGoneAfterTheirRows(grouped, all);
 }
 
 TEST_F(ArchiveGroups, DamageInALaterSheetStopsTheRunAtThatSheetAsBefore) {
@@ -227,8 +265,9 @@ TEST_F(ArchiveGroups, SheetFoldersStoredInAnotherCaseAreStillRemovedAfterTheirRo
     const RunResult grouped = Run("grouped", archive, kSheets, false);
     const RunResult alone = Run("alone", archive, kSheets, true);
     ExpectSameRun(grouped, alone);
-    ASSERT_GE(grouped.extracted.size(), 3u);
-    EXPECT_EQ(grouped.extracted[2], (std::vector<std::string>{"09LD181", "09LD183"}));
+    std::vector<std::string> stored = kSheets;
+    stored[1] = "09ld174";
+    ExpectFoldersGoneAfterTheirRows(grouped, stored);
 }
 
 }  // namespace
