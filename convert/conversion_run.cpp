@@ -193,7 +193,6 @@ RowResult ConvertArchivedSheet(RunContext& run, std::size_t index, const std::fi
         run.extracted_ahead->Release(row.sheet_name);
         return result;
     }
-    run.extracting_next.reset();
     run.extracted_ahead.reset();
 
     RowResult result = RowResult::kExtractionFailed;
