@@ -46,11 +46,14 @@ void heap_sort_by_key(TableVector<Record>& records, KeyOf key_of) {
     using Item = KeyedIndex;
     const std::size_t n = records.size();
     if (n < 2) return;
-    TableVector<Item> items(n);
-    for (std::size_t i = 0; i < n; ++i) items[i] = Item{key_of(records[i]), static_cast<uint32_t>(i)};
+    // Reserved and appended: the temporaries are written once, not zeroed first.
+    TableVector<Item> items;
+    items.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) items.push_back(Item{key_of(records[i]), static_cast<uint32_t>(i)});
     heap_sort_keys(items);
-    TableVector<Record> sorted(n);
-    for (std::size_t i = 0; i < n; ++i) sorted[i] = records[items[i].index];
+    TableVector<Record> sorted;
+    sorted.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) sorted.push_back(records[items[i].index]);
     records.swap(sorted);
 }
 
@@ -94,8 +97,9 @@ void sort_unless_ties_show(TableVector<Record>& records, Before before, Identica
         Record record;
         uint32_t index;
     };
-    TableVector<Entry> entries(n);
-    for (std::size_t i = 0; i < n; ++i) entries[i] = Entry{records[i], static_cast<uint32_t>(i)};
+    TableVector<Entry> entries;
+    entries.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) entries.push_back(Entry{records[i], static_cast<uint32_t>(i)});
     std::sort(entries.begin(), entries.end(), [&before](const Entry& a, const Entry& b) {
         if (before(a.record, b.record)) return true;
         if (before(b.record, a.record)) return false;
