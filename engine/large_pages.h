@@ -68,7 +68,7 @@ public:
         if (is_large_block(bytes))
             unmap_large_block(p, bytes);
         else
-            ::operator delete(p, bytes);
+            ::operator delete(p);  // unsized: clang leaves sized deallocation off by default
     }
 
     friend bool operator==(const LargePageAllocator&, const LargePageAllocator&) noexcept { return true; }
