@@ -75,14 +75,7 @@ protected:
     // `damaged_sheet`, the data of that sheet's third member fails its CRC.
     fs::path PackSample(const std::string& code, const fs::path& archive, LhaWriteOptions options = {},
                         char separator = '/', const std::string& damaged_sheet = "") {
-        std::vector<LhaMember> members;
-        for (const auto& entry : fs::recursive_directory_iterator(kSample / code)) {
-            if (!entry.is_regular_file()) continue;
-            std::string name = entry.path().lexically_relative(kSample / code).native();
-            std::replace(name.begin(), name.end(), '/', separator);
-            members.push_back({name, ReadBytes(entry.path())});
-        }
-        std::sort(members.begin(), members.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+        std::vector<LhaMember> members = testing::FolderMembers(kSample / code, separator);
         if (!damaged_sheet.empty()) {
             const auto first = std::find_if(members.begin(), members.end(),
                                             [&](const LhaMember& m) { return m.path.starts_with(damaged_sheet); });

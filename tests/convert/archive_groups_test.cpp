@@ -30,21 +30,9 @@ const fs::path kSample = fs::path(GRIDORA_SOURCE_DIR) / "data/sample";
 const std::vector<std::string> kSheets = {"09LD172", "09LD174", "09LD181", "09LD183"};
 const std::vector<std::string> kOtherSheets = {"09LD182", "09LD184"};
 
-// Sample sheets of a municipality as stored members "SHEET\...", sheet by sheet.
-std::vector<LhaMember> SampleMembers(const std::string& code = "13101", const std::vector<std::string>& sheets = kSheets) {
-    std::vector<LhaMember> members;
-    for (const std::string& sheet : sheets) {
-        std::vector<fs::path> files;
-        for (const auto& entry : fs::recursive_directory_iterator(kSample / code / sheet))
-            if (entry.is_regular_file()) files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        for (const fs::path& file : files) {
-            std::string stored = fs::relative(file, kSample / code).generic_string();
-            std::replace(stored.begin(), stored.end(), '/', '\\');
-            members.emplace_back(stored, ReadBytes(file));
-        }
-    }
-    return members;
+// Sample sheets of a municipality as stored members "SHEET\\...", sheet by sheet.
+std::vector<LhaMember> SampleMembers(const std::string& code = "13101") {
+    return testing::FolderMembers(kSample / code, '\\');
 }
 
 // The index of the first member of `sheet`.
@@ -214,7 +202,7 @@ TEST_F(ArchiveGroups, TheArchiveIsReadOnceForTheRowsAfterItsFirstSheetWithTheSam
 
 TEST_F(ArchiveGroups, TheNextArchiveIsExtractedWhileTheRowsBeforeItConvert) {
     const fs::path first = Archive(SampleMembers());
-    const fs::path second = Archive(SampleMembers("13102", kOtherSheets), {}, "13102.LZH");
+    const fs::path second = Archive(SampleMembers("13102"), {}, "13102.LZH");
     std::vector<std::pair<std::string, fs::path>> rows;
     for (const std::string& sheet : kSheets) rows.emplace_back(sheet, first);
     for (const std::string& sheet : kOtherSheets) rows.emplace_back(sheet, second);

@@ -1,6 +1,8 @@
 #include "platform/lha_writer_helpers.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <fstream>
 #include <stdexcept>
 
@@ -173,6 +175,19 @@ void WriteLhaArchive(const std::filesystem::path& file, const std::vector<LhaMem
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::vector<LhaMember> FolderMembers(const std::filesystem::path& folder, char separator) {
+    std::vector<LhaMember> members;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::string name = entry.path().lexically_relative(folder).native();
+        std::replace(name.begin(), name.end(), '/', separator);
+        std::ifstream in(entry.path(), std::ios::binary);
+        members.emplace_back(name, std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    std::sort(members.begin(), members.end(), [](const LhaMember& a, const LhaMember& b) { return a.path < b.path; });
+    return members;
 }
 
 }  // namespace gridora::testing

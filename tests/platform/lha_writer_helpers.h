@@ -55,4 +55,8 @@ std::string PackLhaArchive(const std::vector<LhaMember>& members, const LhaWrite
 void WriteLhaArchive(const std::filesystem::path& file, const std::vector<LhaMember>& members,
                      const LhaWriteOptions& options = {});
 
+// Every file below `folder` as a member named by its path relative to it, with
+// `separator` between the parts, in sorted order as published archives hold them.
+std::vector<LhaMember> FolderMembers(const std::filesystem::path& folder, char separator = '/');
+
 }  // namespace gridora::testing
