@@ -128,12 +128,6 @@ bool ExtractedArchive::Start(const ArchiveEntryPoints& archives, std::span<const
     return true;
 }
 
-bool ExtractedArchive::Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets) {
-    if (!Start(archives, sheets, false)) return false;
-    Finish();
-    return extracted_;
-}
-
 void ExtractedArchive::Finish() {
     if (extraction_.joinable()) extraction_.join();
     // What came out before a failure stays unused and goes with the folder.

@@ -88,8 +88,6 @@ public:
     // them in one call, on a thread of its own when `in_background`. False, and nothing
     // held, when the listing finds none of them (or cannot be made).
     bool Start(const ArchiveEntryPoints& archives, std::span<const std::string> sheets, bool in_background);
-    // Start on this thread: false also when the extraction fails.
-    bool Extract(const ArchiveEntryPoints& archives, std::span<const std::string> sheets);
 
     // Whether `sheet` of `archive` lies extracted in Folder(); nothing is held when the
     // extraction failed.
