@@ -23,14 +23,14 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_run.h"
-#include "convert/extracted_sheets.h"
 #include "input/archive_binding.h"
 #include "input/municipality_table.h"
 #include "input/sheet_intake.h"
 #include "platform/cp932.h"
 #include "platform/lha_writer_helpers.h"
 #include "platform/program_files.h"
+#include "run/conversion_run.h"
+#include "run/extracted_sheets.h"
 
 namespace gridora {
 namespace {
@@ -199,7 +199,7 @@ void BM_ConversionRun100Sheets(benchmark::State& state) {
         request.list_file = (out / "run.lis").native();
         request.settings_file = workspace.folder / "gridora.Ini";
         request.error_file = workspace.folder / "gridora.Err";
-        ConversionRunState run;
+        SheetConversionState run;
         if (RunConversion(sheets, request, run, archives, port) != RunOutcome::kCompleted)
             state.SkipWithError("the run did not complete");
         extraction_total += static_cast<double>(extraction_nanoseconds.load()) * 1e-9;

@@ -80,7 +80,7 @@ void ConvertSheets(benchmark::State& state, std::size_t count, bool keep_outputs
     const fs::path output = workspace.folder / "out";
     const fs::path list_file = output / "bench.lis";
     SilentPort port;
-    ConversionRunState run;
+    SheetConversionState run;
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove_all(output);

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_run.h"
 #include "convert/seamless_assembly.h"
 #include "input/municipality_table.h"
 #include "input/sheet_intake.h"
 #include "platform/cp932.h"
 #include "platform/program_files.h"
+#include "run/conversion_run.h"
 
 namespace gridora {
 namespace {
@@ -123,7 +123,7 @@ void BM_SeamlessStep(benchmark::State& state) {
         request.list_file = (out / "run.lis").native();
         request.settings_file = BenchFolder() / "gridora.Ini";
         request.error_file = BenchFolder() / "gridora.Err";
-        ConversionRunState run;
+        SheetConversionState run;
         ResetPeakMemory();
         const auto start = Clock::now();
         if (RunConversion(sheets, request, run, no_archives, port) != RunOutcome::kCompleted)

@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/conversion_run.h"
 #include "input/archive_binding.h"
 #include "input/municipality_table.h"
 #include "input/sheet_intake.h"
@@ -24,6 +23,7 @@
 #include "platform/cp932.h"
 #include "platform/message_port.h"
 #include "platform/program_files.h"
+#include "run/conversion_run.h"
 
 namespace gridora {
 namespace {
@@ -200,7 +200,7 @@ int Run(const Options& options) {
         std::filesystem::create_directories(OutputFolderOf(options.list_file), ec);
     }
 
-    ConversionRunState state;
+    SheetConversionState state;
     switch (RunConversion(sheets, request, state, archive_library.entry_points(), port)) {
         case RunOutcome::kCompleted:
             return kExitCompleted;

@@ -16,6 +16,12 @@ std::filesystem::path LayerOutputBase(const std::filesystem::path& output_folder
     return output_folder / lower;
 }
 
+std::filesystem::path Suffixed(const std::filesystem::path& base, const char* suffix) {
+    std::filesystem::path path = base;
+    path += suffix;
+    return path;
+}
+
 std::string LineMessage(std::string_view prefix, std::string_view layer_name, int line) {
     return ToCp932(prefix) + std::string(layer_name) + ":" + std::to_string(line);
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "convert/conversion_run_state.h"
 #include "convert/sheet_output.h"
+#include "convert/writer_statistics.h"
 #include "input/sheet_header.h"
 #include "platform/message_port.h"
 

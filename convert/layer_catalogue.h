@@ -7,12 +7,9 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <shapefil.h>
 
 namespace gridora {
 
@@ -57,10 +54,13 @@ struct LayerFiles {
 };
 using LayerFilesMade = std::array<LayerFiles, kLayerCount>;
 
-// One dBASE field of a layer's attribute table.
+// The two kinds of attribute field; both have 0 decimals.
+enum class FieldType { Text, Integer };
+
+// One field of a layer's attribute table.
 struct FieldSpec {
     std::string_view name;
-    DBFFieldType type;         // FTString or FTInteger, 0 decimals
+    FieldType type;
     int width;
     std::string_view caption;  // UTF-8 source text, may be empty
 };
@@ -69,29 +69,6 @@ struct FieldSpec {
 // table order: the frame's own 13 for "ZUYO", otherwise "id", "zumei", "cd" followed by
 // the name's fields (none for an unknown name).
 std::vector<FieldSpec> LayerFields(std::string_view layer_name);
-
-// Adds the fields of LayerFields(layer_name) to a new, empty table; returns how many
-// were added. Numeric fields are 11 wide so every 32-bit value fits.
-int DefineLayerFields(std::string_view layer_name, DBFHandle table);
-
-// Creates (overwriting) the dBASE table base + ".dbf", marked as Japanese Shift-JIS
-// (language driver 19), through `hooks` when given. nullptr when it cannot be created.
-DBFHandle CreateAttributeTable(const std::filesystem::path& base, SAHooks* hooks = nullptr);
-
-// Writes a CP932 text into a character field, cut to the field's width on a character
-// boundary. Returns shapelib's result.
-bool WriteAttributeText(DBFHandle table, int record, int field, std::string_view cp932);
-
-// Writes an integer into a field, byte for byte as DBFWriteIntegerAttribute does: right-
-// aligned in the field's width, cut to its first width characters (and false) when it
-// does not fit. shapelib formats every number through printf of a double, the largest
-// single cost of writing the attribute tables; numeric fields without decimals are
-// formatted here instead, other fields are left to shapelib.
-bool WriteAttributeInteger(DBFHandle table, int record, int field, int value);
-
-// The text DBFWriteIntegerAttribute puts in a numeric field of `width` without decimals:
-// `value` right-aligned with blanks, or its first `width` characters when it is longer.
-std::string IntegerFieldText(int value, int width);
 
 // Per catalogue index, the names (ASCII) and captions (CP932) of the fields of the
 // entry's attribute table, in field order; unused places are empty.

@@ -12,8 +12,11 @@
 #include <string>
 #include <string_view>
 
-#include "convert/conversion_run_state.h"
+#include "convert/shape_buffers.h"
 #include "convert/sheet_output.h"
+#include "convert/writer_statistics.h"
+#include "input/coordinate_systems.h"
+#include "input/sheet_description.h"
 #include "input/sheet_description.h"
 #include "input/sheet_header.h"
 #include "input/work_arrays.h"
@@ -32,6 +35,10 @@ struct WriterContext {
 
 // The output base of a layer: the output folder and the layer name in lower case.
 std::filesystem::path LayerOutputBase(const std::filesystem::path& output_folder, std::string_view layer_name);
+
+// A layer's file beside its output base: the base with `suffix` ("_pgn", "_arc.txt",
+// ".dbf") appended to its last part.
+std::filesystem::path Suffixed(const std::filesystem::path& base, const char* suffix);
 
 // The texts of the sheet-frame record, from the sheet description and the sheet's row.
 struct FrameTexts {

@@ -10,6 +10,7 @@
 
 #include "convert/arc_vertices.h"
 #include "convert/attribute_file.h"
+#include "convert/engine_session.h"
 #include "convert/layer_writers.h"
 #include "convert/side_file_formats.h"
 #include "input/conversion_error.h"
@@ -23,12 +24,6 @@ namespace {
 constexpr int kFirstValueField = 3;
 constexpr int32_t kFrameLineTag = 5;     // the sheet-frame line: its polygons are cut
 constexpr int32_t kNoBoundaryLineTag = 6;  // lines that bound no area
-
-std::filesystem::path Suffixed(const std::filesystem::path& base, const char* suffix) {
-    std::filesystem::path path = base;
-    path += suffix;
-    return path;
-}
 
 // The references of a polygon in PgnArcRefs, as a 1-based index range.
 struct ReferenceRange {
@@ -178,6 +173,10 @@ void WriteBoundaryArcs(WriterContext& context, int layer, const SheetHeader& hea
     auto bounds_polygon = [](const ArcRecord& arc) {
         return (arc.right_polygon != 0 || arc.left_polygon != 0) && arc.line_tag != kNoBoundaryLineTag;
     };
+    // The sides not yet covered by a complete polygon.
+    auto goes_to_engine = [&](const ArcRecord& arc) {
+        return bounds_polygon(arc) && !(arc.right_flag != 0 && arc.left_flag != 0);
+    };
     auto point_range = [&](const ArcRecord& arc) -> ReferenceRange {
         if (arc.first_point < 1 || arc.last_point < arc.first_point || arc.last_point > points.Count())
             return {1, 0};
@@ -200,18 +199,18 @@ void WriteBoundaryArcs(WriterContext& context, int layer, const SheetHeader& hea
             AddStoredPoint(file, header, points.At(i).x, points.At(i).y);
     }
 
-    // The sides not yet covered by a complete polygon go to the engine, which cuts the
+    // Those sides go to the engine, which cuts the
     // segments at every crossing and keeps each distinct segment once. A point it cannot
     // take abandons the sheet before the engine is opened.
     for (const ArcRecord& arc : arcs.Records()) {
-        if (!bounds_polygon(arc) || (arc.right_flag != 0 && arc.left_flag != 0)) continue;
+        if (!goes_to_engine(arc)) continue;
         const ReferenceRange range = point_range(arc);
         if (range.first >= range.last) continue;  // a single point makes no segment
         for (int32_t i = range.first; i <= range.last; ++i) CheckEngineDomain(points.At(i), header, context.arrays.arc_file);
     }
-    rw_start(1000, 1000, 1000, 2000);
+    const EngineSession session(1000, 1000, 1000, 2000);
     for (const ArcRecord& arc : arcs.Records()) {
-        if (!bounds_polygon(arc) || (arc.right_flag != 0 && arc.left_flag != 0)) continue;
+        if (!goes_to_engine(arc)) continue;
         const ReferenceRange range = point_range(arc);
         for (int32_t i = range.first; i < range.last; ++i) {
             const ArcPoint& p = points.At(i);
@@ -227,7 +226,6 @@ void WriteBoundaryArcs(WriterContext& context, int layer, const SheetHeader& hea
     for (int32_t result = rw_first_miniline(&ent, &lin, &x1, &y1, &x2, &y2, &key); result == 0;
          result = rw_next_miniline(&ent, &lin, &x1, &y1, &x2, &y2, &key))
         group.side_file.lines.push_back({-1, FormatSegmentLine(x1, y1, x2, y2)});
-    rw_end();
 }
 
 }  // namespace gridora

@@ -11,7 +11,9 @@
 
 #include <shapefil.h>
 
+#include "convert/attribute_table.h"
 #include "convert/buffered_file_hooks.h"
+#include "convert/engine_session.h"
 #include "convert/layer_catalogue.h"
 #include "convert/layer_writers.h"
 #include "convert/seamless_shapes.h"
@@ -31,26 +33,11 @@ namespace {
 constexpr int32_t kSessionLines = 10000, kSessionArcs = 10000, kSessionPolygons = 10000, kSessionPoints = 20000;
 // Every segment enters the engine with these tags.
 constexpr int32_t kSegmentEnt = 2, kSegmentLin = 2, kSegmentKey = 2;
-constexpr int32_t kNoFaceBounded = 91;
-
-class EngineSession {
-public:
-    EngineSession() { rw_start(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints); }
-    ~EngineSession() { rw_end(); }
-    EngineSession(const EngineSession&) = delete;
-    EngineSession& operator=(const EngineSession&) = delete;
-};
 
 struct TableCloser {
     void operator()(DBFInfo* table) const { DBFClose(table); }
 };
 using SourceTable = std::unique_ptr<DBFInfo, TableCloser>;
-
-std::filesystem::path Suffixed(const std::filesystem::path& base, const char* suffix) {
-    std::filesystem::path path = base;
-    path += suffix;
-    return path;
-}
 
 void RemoveQuietly(const std::filesystem::path& path) {
     std::error_code ignored;
@@ -69,12 +56,12 @@ void PutSegments(std::string_view text) {
 
 // Splits the segments, removes the duplicates, chains the arcs and traces the polygons,
 // each step whatever the one before returned. The first error number a step returned, 0
-// when none did; no arc that bounds a face (91) is an empty layer, not an error.
+// when none did; no arc that bounds a face (RW_ERR_NO_ARC_DATA) is an empty layer, not an error.
 int32_t TracePolygons() {
     int32_t count = 0;
     int32_t first_error = 0;
     for (int32_t status : {rw_create_miniline_dupcut(&count), rw_create_arcline(&count), rw_create_polygon(&count)})
-        if (first_error == 0 && status > 0 && status != kNoFaceBounded) first_error = status;
+        if (first_error == 0 && status > 0 && status != RW_ERR_NO_ARC_DATA) first_error = status;
     return first_error;
 }
 
@@ -139,7 +126,7 @@ struct LayerRun {
 // the record of the face's first label.
 void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, DBFHandle source,
                             OpenOutputFiles::Files& output, const std::filesystem::path& output_base) {
-    const FaceLabels face_labels(labels);
+    const FirstLabelByFace face_labels(labels);
     bool ok = true;
     int32_t face = 0, count = 0;
     for (int32_t status = rw_first_polygon(&face, &count); status == 0; status = rw_next_polygon(&face, &count)) {
@@ -204,7 +191,7 @@ void AssembleLayer(LayerRun& run, int index) {
 
     RemoveQuietly(segments);
 
-    EngineSession session;
+    const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
     PutSegments(*segment_text);
     segment_text.reset();
     if (const int32_t status = TracePolygons(); status > 0) ReportEngineError(layer, status, run.port);
@@ -234,7 +221,7 @@ std::vector<LabelPoint> ReadLabelFile(const std::filesystem::path& path, Message
     return labels;
 }
 
-FaceLabels::FaceLabels(std::span<const LabelPoint> labels) {
+FirstLabelByFace::FirstLabelByFace(std::span<const LabelPoint> labels) {
     for (std::size_t i = 0; i < labels.size(); ++i)
         if (labels[i].face != 0) first_.emplace_back(labels[i].face, static_cast<int>(i));
     // By face, and within a face by label index, so the first of each face stays.
@@ -243,7 +230,7 @@ FaceLabels::FaceLabels(std::span<const LabelPoint> labels) {
                  first_.end());
 }
 
-int FaceLabels::FirstLabelOf(int32_t face) const {
+int FirstLabelByFace::FirstLabelOf(int32_t face) const {
     const auto at = std::lower_bound(first_.begin(), first_.end(), std::pair<int32_t, int>(face, -1));
     return at != first_.end() && at->first == face ? at->second : -1;
 }

@@ -19,7 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/conversion_run_state.h"
+#include "convert/shape_buffers.h"
+#include "convert/writer_statistics.h"
 #include "platform/message_port.h"
 
 namespace gridora {
@@ -54,9 +55,9 @@ std::vector<LabelPoint> ReadLabelFile(const std::filesystem::path& path, Message
 
 // The first label, in table order, of each face; labels with face 0 are left out. Sorted
 // by face, so a face's label is found by binary search.
-class FaceLabels {
+class FirstLabelByFace {
 public:
-    explicit FaceLabels(std::span<const LabelPoint> labels);
+    explicit FirstLabelByFace(std::span<const LabelPoint> labels);
     // The index in the label table of the face's first label, or -1.
     int FirstLabelOf(int32_t face) const;
 

@@ -14,7 +14,7 @@
 #include <span>
 #include <vector>
 
-#include "convert/conversion_run_state.h"
+#include "convert/shape_buffers.h"
 
 namespace gridora {
 

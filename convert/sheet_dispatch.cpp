@@ -63,7 +63,7 @@ void DispatchListedFile(WriterContext& context, const ListedFile& file, const st
 }  // namespace
 
 SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_view municipality_code,
-                          const std::filesystem::path& list_file, ConversionRunState& run, MessagePort& port) {
+                          const std::filesystem::path& list_file, SheetConversionState& run, MessagePort& port) {
     const std::filesystem::path output_folder = list_file.parent_path();
     const std::filesystem::path sheet_folder = description.parent_path();
     std::optional<std::string> text = LoadDataFile(description);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "convert/conversion_run_state.h"
+#include "convert/sheet_conversion_state.h"
 #include "platform/message_port.h"
 
 namespace gridora {
@@ -21,6 +21,6 @@ enum class SheetOutcome {
 // is written only once the whole sheet has been read, so a sheet that is refused or
 // abandoned leaves the output files and the run state as they were.
 SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_view municipality_code,
-                          const std::filesystem::path& list_file, ConversionRunState& run, MessagePort& port);
+                          const std::filesystem::path& list_file, SheetConversionState& run, MessagePort& port);
 
 }  // namespace gridora

@@ -1,6 +1,7 @@
 // Expects: groups staged by the layer writers of one sheet, in writing order.
 // Leaves: the groups' Shapefiles, tables, .prj and side files created or appended to, one
 // shape per record, and their file-made flags set.
+#include "convert/attribute_table.h"
 #include "convert/sheet_output.h"
 
 #include <fstream>
@@ -8,8 +9,8 @@
 #include <utility>
 
 #include "convert/buffered_file_hooks.h"
-#include "convert/conversion_run_state.h"
 #include "convert/projection_files.h"
+#include "convert/shape_buffers.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include <shapefil.h>
+
 #include "convert/layer_catalogue.h"
 #include "platform/message_port.h"
 

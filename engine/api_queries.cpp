@@ -14,7 +14,7 @@ using namespace ringweld;
 namespace {
 
 constexpr int32_t kNotFound = -1;
-constexpr int32_t kAreaOutOfRange = 101;
+constexpr int32_t kAreaOutOfRange = RW_ERR_OUT_OF_RANGE;
 
 PolygonTables& tables() { return session().polygons; }
 

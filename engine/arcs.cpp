@@ -3,6 +3,7 @@
 #include "arcs.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "keyed_sort.h"
 #include "miniline.h"
@@ -210,6 +211,22 @@ void renumber_arc_ends(ArcTables& t) {
         a.start = t.endpoints[a.start].node;
         a.end = t.endpoints[a.end].node;
     }
+}
+
+double direction_angle(double dx, double dy) {
+    double a = 0;
+    if (dx != 0) {
+        a = std::atan(dy / dx);
+        if (dx < 0) a += 3.1415926;
+    } else if (dy > 0) {
+        a = 1.5707963;
+    } else if (dy < 0) {
+        a = 4.7123889;
+    }
+    // atan lies in (-pi/2, pi/2), so only a direction below the x axis to the right is
+    // negative, and one turn brings it into range.
+    if (a < 0) a += kFullTurn;
+    return a;
 }
 
 }  // namespace ringweld

@@ -13,6 +13,7 @@
 
 #include "large_pages.h"
 #include "records.h"
+#include "ringweld.h"
 #include "work_table.h"
 
 namespace ringweld {
@@ -85,7 +86,7 @@ struct Midpoint {
 
 // An arc longer than this many points is error 61.
 inline constexpr int32_t kMaxArcPoints = 5999;
-inline constexpr int32_t kArcTooLong = 61;
+inline constexpr int32_t kArcTooLong = RW_ERR_ARC_TOO_LONG;
 
 // The arc stage's tables and cursors, one instance in the session.
 struct ArcTables {
@@ -121,5 +122,14 @@ int32_t assemble_arcs(WorkTable<LineRecord>& lines, ArcTables& t);
 // Once the faces are labelled: each arc's start and end become the node numbers of the
 // end-points they hold while tracing.
 void renumber_arc_ends(ArcTables& t);
+
+// The full turn of the engine's angles: 2 x 3.1415926, the truncated decimals of the data's
+// original tools rather than 2 pi. Ring tracing and junction labelling order arcs by these
+// angles, so the truncated constants decide which arc comes first where directions are close.
+inline constexpr double kFullTurn = 6.2831852;
+
+// Direction of the vector (dx, dy) in [0, kFullTurn) radians: atan(dy / dx), plus 3.1415926
+// when dx < 0; 1.5707963 or 4.7123889 straight up or down; 0 for a zero vector.
+double direction_angle(double dx, double dy);
 
 }  // namespace ringweld

@@ -19,14 +19,14 @@
 namespace ringweld {
 
 // "整数の範囲を超えました": a coordinate outside the domain, or an area beyond 32 bits.
-inline constexpr int32_t kOutOfRange = 101;
+inline constexpr int32_t kOutOfRange = RW_ERR_OUT_OF_RANGE;
 
 // Error numbers of the tables that cannot grow any further, by what they hold.
-inline constexpr int32_t kLineOverflow = 11;        // line-sized tables
-inline constexpr int32_t kCoordinateOverflow = 21;  // point-sized tables
-inline constexpr int32_t kArcOverflow = 62;         // arc-sized tables
-inline constexpr int32_t kPolygonOverflow = 92;     // polygon records
-inline constexpr int32_t kPolygonPointOverflow = 93;  // polygon points
+inline constexpr int32_t kLineOverflow = RW_ERR_LINE_OVERFLOW;        // line-sized tables
+inline constexpr int32_t kCoordinateOverflow = RW_ERR_COORDINATE_OVERFLOW;  // point-sized tables
+inline constexpr int32_t kArcOverflow = RW_ERR_ARC_OVERFLOW;         // arc-sized tables
+inline constexpr int32_t kPolygonOverflow = RW_ERR_POLYGON_OVERFLOW;     // polygon records
+inline constexpr int32_t kPolygonPointOverflow = RW_ERR_POLYGON_POINT_OVERFLOW;  // polygon points
 
 inline constexpr bool in_domain(int32_t v) { return v > -RW_COORDINATE_LIMIT && v < RW_COORDINATE_LIMIT; }
 inline constexpr bool in_domain(int32_t x, int32_t y) { return in_domain(x) && in_domain(y); }

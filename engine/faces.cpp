@@ -243,7 +243,7 @@ void propagate_at_junction(ArcTables& t, FaceLabels& labels, const NodeRecord& n
         entry.arc = ep.arc;
         entry.at_start = a.start == e;
         const ArcPoint& nb = t.points[entry.at_start ? a.first + 1 : a.last - 1];
-        entry.angle = junction_angle(double(ep.x) - double(nb.x), double(ep.y) - double(nb.y));
+        entry.angle = direction_angle(double(ep.x) - double(nb.x), double(ep.y) - double(nb.y));
         entry.right = entry.at_start ? a.face1 : a.face2;
         entry.left = entry.at_start ? a.face2 : a.face1;
         entries.push_back(entry);
@@ -477,21 +477,6 @@ bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vect
         return a.segment < b.segment;
     });
     return true;
-}
-
-double junction_angle(double dx, double dy) {
-    double a = 0;
-    if (dx != 0) {
-        a = std::atan(dy / dx);
-        if (dx < 0) a += 3.1415926;
-    } else if (dy > 0) {
-        a = 1.5707963;
-    } else if (dy < 0) {
-        a = 4.7123889;
-    }
-    while (a < 0) a += 6.2831852;
-    while (a >= 6.2831852) a -= 6.2831852;
-    return a;
 }
 
 // ---- the labelling pass ---------------------------------------------------------------------

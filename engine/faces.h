@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "arcs.h"
+#include "ringweld.h"
 #include "work_table.h"
 
 namespace ringweld {
 
 // One scan line holds at most this many crossings; more is error 71.
 inline constexpr int32_t kMaxCrossings = 6000;
-inline constexpr int32_t kTooManyCrossings = 71;
+inline constexpr int32_t kTooManyCrossings = RW_ERR_TOO_MANY_CROSSINGS;
 
 inline constexpr uint8_t kCrossAtUpper = 0x80;  // the scan line passes through the segment's upper point
 inline constexpr uint8_t kCrossAtLower = 0x40;  // ... through its lower point
@@ -129,7 +130,5 @@ void settle_crossings(std::vector<Crossing>& crossings, CrossingScratch& scratch
 // sorted by x, then by inverse slope, then by arc. Returns false when there are too many.
 bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out);
 
-// Direction of the vector (dx, dy) in [0, 6.2831852) radians, by the engine's truncated constants.
-double junction_angle(double dx, double dy);
 
 }  // namespace ringweld

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "polygons.h"
+#include "ringweld.h"
 
 namespace ringweld {
 
@@ -47,7 +48,7 @@ struct NearRing {
     std::vector<Attachment> attached;  // rings attached here, by position, then order
 };
 
-inline constexpr int32_t kRingUnattached = 128;
+inline constexpr int32_t kRingUnattached = RW_ERR_RING_UNATTACHED;
 
 // Builds the bridged rings of one polygon's record run. Returns 0, or 128 when a ring could
 // not be attached (it stays out of the walk; every attached ring is still rotated).

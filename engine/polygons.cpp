@@ -346,17 +346,7 @@ float branch_angle(const ArcTables& arcs, const RingLink& r) {
     const ArcRecord& a = arcs.arcs[std::abs(r.arc)];
     const ArcPoint& p = arcs.points[r.point];
     const ArcPoint& q = arcs.points[r.point == a.first ? r.point + 1 : r.point - 1];  // first < last
-    const double dx = double(p.x) - double(q.x);
-    const double dy = double(p.y) - double(q.y);
-    double angle = 0;
-    if (std::fabs(dx) > 0) {
-        angle = std::atan(dy / dx);
-        if (dx < 0) angle += 3.1415926;
-    } else if (std::fabs(dy) > 0) {
-        angle = dy >= 0 ? 1.5707963 : 4.7123889;
-    }
-    while (angle < 6.2831852) angle += 6.2831852;
-    while (angle >= 6.2831852) angle -= 6.2831852;
+    const double angle = direction_angle(double(p.x) - double(q.x), double(p.y) - double(q.y));
     return static_cast<float>(angle * 180 / std::numbers::pi);
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "arcs.h"
+#include "ringweld.h"
 #include "work_table.h"
 
 namespace ringweld {
@@ -76,8 +77,8 @@ inline constexpr int32_t kPolygonStep = 100;
 // Ring identifiers count on from the largest face, which a caller may have set to any value
 // with rw_putarc_arcline; past the 32-bit range they wrap instead of overflowing.
 inline int32_t next_ring_number(int32_t n) { return static_cast<int32_t>(static_cast<uint32_t>(n) + 1u); }
-inline constexpr int32_t kNoArcData = 91;
-inline constexpr int32_t kRingBroken = 94;
+inline constexpr int32_t kNoArcData = RW_ERR_NO_ARC_DATA;
+inline constexpr int32_t kRingBroken = RW_ERR_RING_BROKEN;
 
 // The polygon stage's tables and cursors, one instance in the session.
 struct PolygonTables {

@@ -16,6 +16,7 @@
  * Memory: a call that fills a table returns that table's overflow number instead when memory
  * runs out while it grows (11 line tables, 21 coordinate tables, 62 arc tables, 92 polygon
  * records, 93 polygon points); no exception leaves the library and the tables stay readable.
+ * The error numbers the calls return are named below (RW_ERR_...).
  */
 #ifndef RINGWELD_H
 #define RINGWELD_H
@@ -30,6 +31,19 @@
 
 /* Coordinates are valid while their magnitude is below this. */
 #define RW_COORDINATE_LIMIT 1073741824
+
+/* The error numbers the calls return; rw_get_errormsg gives the text of each (but 128). */
+#define RW_ERR_LINE_OVERFLOW 11            /* line tables (linsize) ran out of memory */
+#define RW_ERR_COORDINATE_OVERFLOW 21      /* coordinate tables (pxysize) ran out of memory */
+#define RW_ERR_ARC_TOO_LONG 61             /* an arc would pass 5999 points */
+#define RW_ERR_ARC_OVERFLOW 62             /* arc tables (arcsize) ran out of memory */
+#define RW_ERR_TOO_MANY_CROSSINGS 71       /* a scan line crosses more than 6000 arcs */
+#define RW_ERR_NO_ARC_DATA 91              /* no arc bounds a face: nothing to trace */
+#define RW_ERR_POLYGON_OVERFLOW 92         /* polygon records ran out of memory */
+#define RW_ERR_POLYGON_POINT_OVERFLOW 93   /* polygon points ran out of memory */
+#define RW_ERR_RING_BROKEN 94              /* a ring could not be closed */
+#define RW_ERR_OUT_OF_RANGE 101            /* a coordinate or area outside the integer domain */
+#define RW_ERR_RING_UNATTACHED 128         /* hole bridging left a ring unattached */
 
 #ifdef __cplusplus
 extern "C" {

@@ -53,6 +53,12 @@ std::vector<std::size_t> SheetList::RemoveCheckedRows() {
     return removed;
 }
 
+void SheetList::FollowRun(std::size_t rows_processed) {
+    constexpr std::size_t kScrollInterval = 30;
+    constexpr std::size_t kRowsKeptAboveScroll = 10;
+    if ((rows_processed + 1) % kScrollInterval == 0) ScrollTo(rows_processed - kRowsKeptAboveScroll);
+}
+
 void SheetList::ScrollTo(std::size_t row) {
     Notify(SheetListChange::Kind::kScrollTo, row, 0);
 }

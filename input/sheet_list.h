@@ -61,6 +61,10 @@ public:
     std::vector<std::size_t> RemoveCheckedRows();
     // Asks views to scroll so that `row` is their top row; the rows do not change.
     void ScrollTo(std::size_t row);
+    // How a run keeps its work in view: after every 30th row processed (counting from 0,
+    // so after 29, 59, ...) it scrolls to keep the last ten rows processed above the row
+    // in work.
+    void FollowRun(std::size_t rows_processed);
     // The row a run is working on, for views that follow the run (a highlighted row, a
     // progress counter); nothing outside a run's loop.
     std::optional<std::size_t> CurrentRow() const { return current_row_; }

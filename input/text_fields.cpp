@@ -18,6 +18,12 @@ std::string_view TakeField(std::string_view& line) {
     return field;
 }
 
+bool IsBlank(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) > ' ') return false;
+    return true;
+}
+
 int32_t ParseInteger(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);

@@ -12,6 +12,10 @@ namespace gridora {
 // `line`; without a "," returns all of `line` and leaves it empty. No quoting, no trimming.
 std::string_view TakeField(std::string_view& line);
 
+// Whether a text holds nothing but blanks and control characters (every byte up to ' '):
+// an entry of the user's that names nothing.
+bool IsBlank(std::string_view text);
+
 // A decimal integer with optional leading blanks and sign. Anything else, an empty text
 // or a value outside 32 bits, counts as 0.
 int32_t ParseInteger(std::string_view text);

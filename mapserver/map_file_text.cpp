@@ -16,8 +16,6 @@ constexpr int32_t kDefaultHeight = 300;
 // The METADATA lines begin with one tab and three blanks.
 constexpr std::string_view kMetadataIndent = "\t   ";
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 // The datum comment of the header; nothing for an unknown flag.
 std::string DatumComment(int32_t datum_flag) {
     const std::string& text = DatumText(datum_flag);
@@ -179,6 +177,8 @@ double ComputedMaxScale(const RunExtent& extent, int32_t width, int32_t height) 
     const double north = std::nearbyint((extent.max_north - extent.min_north) * kScaleFactor / h + 0.5);
     return east > north ? east : north;
 }
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string ExtentNumber(double value) {
     char text[64];

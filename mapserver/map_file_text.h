@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/conversion_run_state.h"
 #include "convert/layer_catalogue.h"
+#include "convert/run_results.h"
 #include "input/coordinate_systems.h"
 #include "mapserver/map_settings.h"
 
@@ -52,6 +52,9 @@ std::string MapFileText(const MapFileContext& context);
 // to the nearest integer with halves to even. A width or height below 1 counts as the
 // default 400 or 300, so the scale is always defined.
 double ComputedMaxScale(const RunExtent& extent, int32_t width, int32_t height);
+
+// A map-file string: the text between double quotes, as it stands.
+std::string Quoted(std::string_view text);
 
 // An extent number as the map file writes it: fixed point, 3 decimals, 11 characters.
 std::string ExtentNumber(double value);

@@ -160,7 +160,7 @@ bool CopyFileInBlocks(const std::filesystem::path& source, const std::filesystem
 MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const ArchiveEntryPoints& archives,
                                     MessagePort& port) {
     MapFilesWritten written;
-    if (const std::string why = MissingSystemMessage(request.coordinate_system); !why.empty()) {
+    if (const std::string why = MissingSystemMessage(request.results.coordinate_system); !why.empty()) {
         port.ShowMessage(why);
         return written;
     }
@@ -176,11 +176,11 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
     MapFileContext context;
     context.settings = request.settings;
     context.output_folder = PathToCp932(FolderText(output_folder));
-    context.system = FindCoordinateSystem(request.coordinate_system.number);
-    context.datum_flag = request.coordinate_system.datum_flag;
-    context.data_epsg = PlaneRectangularEpsg(request.coordinate_system);
-    context.extent = request.extent;
-    context.files_made = request.files_made;
+    context.system = FindCoordinateSystem(request.results.coordinate_system.number);
+    context.datum_flag = request.results.coordinate_system.datum_flag;
+    context.data_epsg = PlaneRectangularEpsg(request.results.coordinate_system);
+    context.extent = request.results.extent;
+    context.files_made = request.results.files_made;
     context.font_file_name = support.font_file_name;
     context.font_copied = support.font_copied;
     context.symbols_copied = support.symbols_copied;

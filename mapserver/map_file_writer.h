@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "convert/conversion_run_state.h"
+#include "convert/run_results.h"
 #include "input/archive_binding.h"
 #include "input/coordinate_systems.h"
 #include "mapserver/map_settings.h"
@@ -23,9 +23,7 @@ inline constexpr const char* kTemplateArchiveName = "ms4wmap10.lzh";
 struct MapFilesRequest {
     std::filesystem::path list_file;  // as the user entered it
     MapSettings settings;
-    RunCoordinateSystem coordinate_system;
-    RunExtent extent;
-    LayerFilesMade files_made{};
+    RunResults results;  // what the run converted
     std::filesystem::path program_folder;  // symbols.sym and ms4wmap10.lzh lie beside it or installed
 };
 

@@ -13,8 +13,6 @@ constexpr std::string_view kMinScaleDenominator = "200";
 // Where the unpacked template keeps the legend page and key map, relative to the map file.
 constexpr std::string_view kTemplateFolder = "ms4w/Apache/htdocs/";
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 std::string Epsg(int32_t code) { return "EPSG:" + std::to_string(code); }
 
 std::string MapName(const MapSettings& settings) {

@@ -11,13 +11,14 @@
 #include <exception>
 #include <system_error>
 
-#include "convert/conversion_run.h"
-#include "convert/run_summary.h"
 #include "input/archive_binding.h"
 #include "input/sheet_intake.h"
+#include "input/text_fields.h"
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
 #include "platform/program_files.h"
+#include "run/conversion_run.h"
+#include "run/run_summary.h"
 #include "ui/japanese_font.h"
 #include "ui/map_settings_dialog.h"
 
@@ -35,12 +36,6 @@ const std::string& OutputKey() {
 }
 
 std::filesystem::path FileSystemPath(const QString& file) { return std::filesystem::path(QFile::encodeName(file).toStdString()); }
-
-bool IsBlank(const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) > ' ') return false;
-    return true;
-}
 
 }  // namespace
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_run_state.h"
+#include "convert/sheet_conversion_state.h"
 #include "input/municipality_table.h"
 #include "input/sheet_list.h"
 #include "mapserver/map_settings.h"
@@ -103,7 +103,7 @@ private:
     WindowPort port_;
     MunicipalityTable municipalities_;
     MapSettings map_settings_;
-    ConversionRunState run_state_;
+    SheetConversionState run_state_;
     TOKRightDlg* map_settings_dialog_ = nullptr;
     bool run_in_progress_ = false;
     bool close_after_run_ = false;

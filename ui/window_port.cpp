@@ -4,8 +4,8 @@
 #include <QStatusBar>
 #include <utility>
 
-#include "convert/conversion_run.h"
 #include "platform/cp932.h"
+#include "run/conversion_run.h"
 #include "ui/user_dialogs.h"
 
 namespace gridora::ui {

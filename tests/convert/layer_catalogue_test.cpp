@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "convert/attribute_table.h"
 #include "convert/layer_catalogue.h"
 #include "platform/cp932.h"
 #include "scratch_folder.h"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/attribute_table.h"
 #include "convert/layer_catalogue.h"
 #include "convert/seamless_assembly.h"
 #include "convert/seamless_shapes.h"
@@ -363,7 +364,7 @@ TEST(SeamlessLabels, EachFaceTakesItsFirstLabelInTableOrder) {
     std::vector<LabelPoint> labels(6);
     const int32_t faces[] = {5, 0, 2, 5, 2, 9};
     for (std::size_t i = 0; i < labels.size(); ++i) labels[i].face = faces[i];
-    const FaceLabels first(labels);
+    const FirstLabelByFace first(labels);
     EXPECT_EQ(first.FirstLabelOf(5), 0);
     EXPECT_EQ(first.FirstLabelOf(2), 2);
     EXPECT_EQ(first.FirstLabelOf(9), 5);

@@ -124,7 +124,7 @@ TEST(SheetDispatch, ACoordinateThatIsNotANumberAbandonsTheWholeSheet) {
     RunFixture fixture(folder / "out");
     ASSERT_EQ(fixture.Convert(folder / "a/S.TXT"), SheetOutcome::Converted);
     const auto before = FolderBytes(fixture.output);
-    const ConversionRunState& run = fixture.run;
+    const SheetConversionState& run = fixture.run;
     const RunStatistics statistics = run.statistics;
     const RunExtent extent = run.extent;
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "convert/conversion_run_state.h"
+#include "convert/sheet_conversion_state.h"
 #include "convert/sheet_dispatch.h"
 #include "platform/message_port.h"
 #include "scratch_folder.h"
@@ -59,7 +59,7 @@ struct RunFixture {
     SheetOutcome Convert(const std::filesystem::path& description, std::string_view municipality_code = "13101");
 
     std::filesystem::path output;
-    ConversionRunState run;
+    SheetConversionState run;
     RecordingPort port;
 };
 

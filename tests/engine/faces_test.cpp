@@ -170,11 +170,11 @@ TEST(ScanCrossings, PerturbedCrossingsSortBySlopeAtASharedLowerVertex) {
 }
 
 TEST(JunctionAngles, UseTheTruncatedConstants) {
-    EXPECT_EQ(ringweld::junction_angle(-1, 0), 3.1415926);
-    EXPECT_EQ(ringweld::junction_angle(0, 1), 1.5707963);
-    EXPECT_EQ(ringweld::junction_angle(0, -1), 4.7123889);
-    EXPECT_EQ(ringweld::junction_angle(0, 0), 0.0);
-    EXPECT_EQ(ringweld::junction_angle(1, -1), std::atan(-1.0) + 6.2831852);
+    EXPECT_EQ(ringweld::direction_angle(-1, 0), 3.1415926);
+    EXPECT_EQ(ringweld::direction_angle(0, 1), 1.5707963);
+    EXPECT_EQ(ringweld::direction_angle(0, -1), 4.7123889);
+    EXPECT_EQ(ringweld::direction_angle(0, 0), 0.0);
+    EXPECT_EQ(ringweld::direction_angle(1, -1), std::atan(-1.0) + 6.2831852);
 }
 
 // Arcs and polygons of a drawing with the plain scan-line pass or with the rescans.

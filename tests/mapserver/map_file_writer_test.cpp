@@ -46,9 +46,9 @@ protected:
         request.settings.map_name = ToCp932("東京都千代田区");
         request.settings.image_type_index = 3;
         request.settings.kanji_font = ToCp932(font.native());
-        request.coordinate_system = RunCoordinateSystem{9, 0};
-        request.extent = RunExtent{-8000.0, -36000.0, -7000.0, -35500.0};
-        for (LayerFiles& files : request.files_made) files.polygon_made = true;
+        request.results.coordinate_system = RunCoordinateSystem{9, 0};
+        request.results.extent = RunExtent{-8000.0, -36000.0, -7000.0, -35500.0};
+        for (LayerFiles& files : request.results.files_made) files.polygon_made = true;
     }
 
     MapFilesWritten Write() { return WriteMapServerFiles(request, library.entry_points(), port); }
@@ -117,7 +117,7 @@ TEST_F(MapFileWriter, AMissingSymbolFileLeavesOutSymbolsetAndStyles) {
 }
 
 TEST_F(MapFileWriter, NoConvertedSheetWritesNothingAndSaysSo) {
-    request.coordinate_system = RunCoordinateSystem{};
+    request.results.coordinate_system = RunCoordinateSystem{};
     const MapFilesWritten written = Write();
     EXPECT_FALSE(written.map_file || written.php_page);
     EXPECT_FALSE(fs::exists(dir / "Out/Run1.map"));
@@ -126,7 +126,7 @@ TEST_F(MapFileWriter, NoConvertedSheetWritesNothingAndSaysSo) {
     EXPECT_EQ(port.messages, std::vector<std::string>{ToCp932("変換された図葉がないため、Mapファイルを作成しませんでした")});
 
     port.messages.clear();
-    request.coordinate_system = RunCoordinateSystem{20, 0};  // accepted by the run, but no zone
+    request.results.coordinate_system = RunCoordinateSystem{20, 0};  // accepted by the run, but no zone
     EXPECT_FALSE(Write().map_file);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_NE(port.messages[0].find("20"), std::string::npos);

@@ -1,4 +1,4 @@
-#include "convert/run_statistics.h"
+#include "run/run_statistics.h"
 
 #include <string>
 

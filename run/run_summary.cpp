@@ -1,9 +1,9 @@
-#include "convert/run_summary.h"
+#include "run/run_summary.h"
 
 #include <utility>
 
-#include "convert/list_file.h"
 #include "platform/cp932.h"
+#include "run/list_file.h"
 
 namespace gridora {
 namespace {

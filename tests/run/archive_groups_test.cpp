@@ -9,11 +9,11 @@
 #include <map>
 #include <mutex>
 
-#include "convert/conversion_run.h"
-#include "convert/extracted_sheets.h"
 #include "input/archive_binding.h"
 #include "platform/cp932.h"
 #include "platform/lha_writer_helpers.h"
+#include "run/conversion_run.h"
+#include "run/extracted_sheets.h"
 #include "scratch_folder.h"
 
 namespace gridora {
@@ -123,7 +123,7 @@ protected:
         request.settings_file = folder / (name + ".Ini");
         request.error_file = folder / (name + ".Err");
         request.program_folder = folder.Path();
-        ConversionRunState state;
+        SheetConversionState state;
         FolderWatchingPort port(out);
         RecordedLibrary::commands.clear();
         const ArchiveEntryPoints entry_points = RecordedLibrary::EntryPoints(library.entry_points(), sheet_by_sheet);

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "convert/conversion_run_state.h"
+#include "convert/sheet_conversion_state.h"
 #include "input/archive_binding.h"
 #include "input/sheet_list.h"
 #include "mapserver/map_settings.h"
@@ -53,7 +53,7 @@ enum class RunOutcome {
 // or whose data cannot be converted stays checked (the last two are reported with the
 // description's path); after an archive that cannot be extracted, that row and all below
 // stay checked and the loop ends.
-RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, ConversionRunState& state,
+RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConversionState& state,
                          const ArchiveEntryPoints& archives, MessagePort& port);
 
 // The message a run that got past its guards ends with (CP932): "変換が終了しました" for a

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "convert/extracted_sheets.h"
+#include "run/extracted_sheets.h"
 #include "scratch_folder.h"
 
 namespace gridora {

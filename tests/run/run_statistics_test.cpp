@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "convert/run_statistics.h"
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
+#include "run/run_statistics.h"
 #include "scratch_folder.h"
 
 namespace gridora {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "convert/conversion_run_state.h"
+#include "convert/writer_statistics.h"
 #include "input/work_arrays.h"
 
 namespace gridora {

@@ -1,4 +1,4 @@
-#include "convert/list_file.h"
+#include "run/list_file.h"
 
 #include <cstdio>
 #include <string>

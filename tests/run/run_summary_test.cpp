@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/run_summary.h"
 #include "platform/cp932.h"
+#include "run/run_summary.h"
 
 namespace gridora {
 namespace {

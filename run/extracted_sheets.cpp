@@ -1,4 +1,4 @@
-#include "convert/extracted_sheets.h"
+#include "run/extracted_sheets.h"
 
 #include <stdlib.h>
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_run.h"
 #include "convert/writer_helpers.h"
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
+#include "run/conversion_run.h"
 #include "scratch_folder.h"
 
 namespace gridora {
@@ -127,7 +127,7 @@ protected:
     std::filesystem::path out = folder / "out";
     SheetList sheets;
     RunRequest request;
-    ConversionRunState state;
+    SheetConversionState state;
     ArchiveEntryPoints archives = FakeExtraction::EntryPoints();
     RecordingPort port;
     std::vector<bool> execute_states;

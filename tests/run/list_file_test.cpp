@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/list_file.h"
 #include "platform/cp932.h"
+#include "run/list_file.h"
 #include "scratch_folder.h"
 
 namespace gridora {

@@ -1,0 +1,16 @@
+#include "convert/sheet_conversion_state.h"
+
+namespace gridora {
+
+void SheetConversionState::Reset() {
+    output_files.CloseAll();
+    work_arrays = WorkArrays{};
+    shape.Clear();
+    coordinate_system = RunCoordinateSystem{};
+    corners = CornerTexts{};
+    extent = RunExtent{};
+    statistics = RunStatistics{};
+    files_made = LayerFilesMade{};
+}
+
+}  // namespace gridora

@@ -1,0 +1,89 @@
+#include "run/extraction_schedule.h"
+
+#include "input/archive_binding.h"
+#include "input/sheet_intake.h"
+#include "run/list_file.h"
+
+namespace gridora {
+namespace {
+
+// The archive library's report buffer: 6001 characters, of which it may fill 6000. Its
+// contents are not read.
+constexpr std::size_t kArchiveReportSize = 6000;
+
+}  // namespace
+
+std::vector<std::string> ArchiveSheetsFrom(const SheetList& sheets, std::size_t first,
+                                           const std::filesystem::path& archive) {
+    std::vector<std::string> found;
+    for (std::size_t j = first; j < sheets.size(); ++j) {
+        const SheetRowFields row = SplitSheetRow(sheets.Text(j));
+        if (!NamesArchive(row.source_path) || sheets.SourceFile(j) != archive) break;
+        if (!IsPlainSheetFolderName(row.sheet_name) || SheetAlreadyListed(sheets, j, row.sheet_name)) continue;
+        found.push_back(row.sheet_name);
+    }
+    return found;
+}
+
+ExtractionSchedule::SheetFolder::SheetFolder(SheetFolder&& other) noexcept
+    : own_(std::move(other.own_)), group_(other.group_), sheet_(std::move(other.sheet_)) {
+    other.group_ = nullptr;
+}
+
+ExtractionSchedule::SheetFolder::~SheetFolder() {
+    if (group_) group_->Release(sheet_);
+}
+
+const std::filesystem::path& ExtractionSchedule::SheetFolder::Path() const {
+    return group_ ? group_->Folder() : own_->Path();
+}
+
+ExtractionSchedule::ExtractionSchedule(const SheetList& sheets, const ArchiveEntryPoints& archives,
+                                       std::filesystem::path output_folder)
+    : sheets_(sheets), archives_(archives), output_folder_(std::move(output_folder)) {}
+
+std::optional<ExtractionSchedule::SheetFolder> ExtractionSchedule::ExtractRow(std::size_t index,
+                                                                              const std::filesystem::path& archive,
+                                                                              std::string_view sheet) {
+    if (extracting_next_ && extracting_next_->Holds(archive, sheet)) extracted_ahead_ = std::move(extracting_next_);
+    if (extracted_ahead_ && extracted_ahead_->Holds(archive, sheet)) {
+        StartNextArchive(index, archive);
+        return SheetFolder(*extracted_ahead_, std::string(sheet));
+    }
+    extracted_ahead_.reset();
+
+    auto own = std::make_unique<PrivateExtractionFolder>(output_folder_);
+    if (!own->created()) return std::nullopt;
+    const std::string command = SheetExtractionCommand(archive, own->Path(), sheet);
+    char report[kArchiveReportSize + 1] = {};
+    if (archives_.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0) return std::nullopt;
+    const std::vector<std::string> following = ArchiveSheetsFrom(sheets_, index + 1, archive);
+    if (!following.empty()) {
+        auto ahead = std::make_unique<ExtractedArchive>(archive, output_folder_);
+        if (ahead->Start(archives_, following, true)) extracted_ahead_ = std::move(ahead);
+    }
+    return SheetFolder(std::move(own));
+}
+
+// Once an archive's rows are under way, starts extracting the sheets of the next archive
+// in the list (after the rows of the one at `index`), so that they lie ready when its rows
+// come.
+void ExtractionSchedule::StartNextArchive(std::size_t index, const std::filesystem::path& archive) {
+    if (extracting_next_) return;
+    std::size_t next = index + 1;
+    while (next < sheets_.size() && sheets_.SourceFile(next) == archive) ++next;
+    while (next < sheets_.size() && !NamesArchive(SplitSheetRow(sheets_.Text(next)).source_path)) ++next;
+    if (next >= sheets_.size()) return;
+    const std::filesystem::path next_archive = sheets_.SourceFile(next);
+    const std::vector<std::string> sheets = ArchiveSheetsFrom(sheets_, next, next_archive);
+    if (sheets.empty()) return;
+    auto extraction = std::make_unique<ExtractedArchive>(next_archive, output_folder_);
+    if (extraction->Start(archives_, sheets, true)) extracting_next_ = std::move(extraction);
+}
+
+void ExtractionSchedule::Stop() {
+    extracting_next_.reset();
+    extracted_ahead_.reset();
+}
+
+}  // namespace gridora

@@ -1,0 +1,43 @@
+# Fails when a source file includes a header of a folder above its own. The converter is
+# built in floors, each a library that links only the ones below it:
+#   engine < platform < input < convert < mapserver < run < cli, ui
+# An upward include would tie a lower floor to a higher one; cli and ui stand side by side
+# and include neither each other. Usage: cmake -DSOURCE_DIR=... -P include_floors.cmake
+set(floors engine platform input convert mapserver run cli ui)
+set(level_engine 0)
+set(level_platform 1)
+set(level_input 2)
+set(level_convert 3)
+set(level_mapserver 4)
+set(level_run 5)
+set(level_cli 6)
+set(level_ui 6)
+
+set(violations "")
+foreach(folder IN LISTS floors)
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^#include \"")
+    foreach(line IN LISTS includes)
+      if(line MATCHES "^#include \"([a-z0-9_]+)/")
+        set(target ${CMAKE_MATCH_1})
+      elseif(line MATCHES "^#include \"ringweld.h\"")
+        set(target engine)
+      else()
+        continue()
+      endif()
+      if(NOT DEFINED level_${target} OR target STREQUAL folder)
+        continue()
+      endif()
+      if(level_${target} GREATER_EQUAL level_${folder})
+        file(RELATIVE_PATH shown ${SOURCE_DIR} ${source})
+        string(APPEND violations "  ${shown}: ${line} (${folder} may include only the floors below it)\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  message(FATAL_ERROR "includes that point upward:\n${violations}")
+endif()
+message(STATUS "every include points to a lower floor")
