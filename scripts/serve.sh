@@ -122,7 +122,9 @@ stop() {
 trap stop EXIT
 trap 'exit 0' INT TERM
 
-"${as_user[@]}" /usr/sbin/apache2 -f "$state/httpd.conf" -DFOREGROUND &
+# In a session of its own: stopping, Apache signals its whole process group, which would
+# otherwise be this script's (and its caller's) too.
+"${as_user[@]}" setsid /usr/sbin/apache2 -f "$state/httpd.conf" -DFOREGROUND &
 apache_pid=$!
 
 # Apache answers within a second or two; give up after 30 s.
