@@ -1,6 +1,7 @@
 # Two entry points for a newcomer:
 #   make demo   install what is missing, build, run the main job on the bundled sample
 #   make test   install what is missing, build, run every test
+#   make serve  after make demo: serve out/sample with Apache and mapserv on 127.0.0.1:8080
 #   make package  build the Debian package build/gridora_<version>_amd64.deb
 # `make test SANITIZE=1` builds into build-sanitize with AddressSanitizer and UBSan.
 # `make fuzz [FUZZ_SECONDS=N]` builds the libFuzzer programs with clang and runs each.
@@ -15,7 +16,7 @@ else
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build build-demo demo test bench package fuzz clean
+.PHONY: deps configure build build-demo demo serve test bench package fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,6 +34,12 @@ build-demo: configure
 
 demo: build-demo
 	@bash scripts/demo.sh $(BUILD_DIR)
+
+# The demo's output in a browser: Apache serves the web map, the PHP pages and mapserv.
+SERVE_FOLDER ?= out/sample
+PORT ?= 8080
+serve: deps
+	@bash scripts/serve.sh $(SERVE_FOLDER) $(PORT)
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)

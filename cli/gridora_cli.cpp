@@ -1,6 +1,6 @@
 // gridora-cli: the conversion run from a terminal.
 //
-//   gridora-cli -o RUN.lis [--no-donut] [--mapserver8] [--settings FILE] SOURCE...
+//   gridora-cli -o RUN.lis [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...
 //   gridora-cli --help | --version
 //
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
@@ -33,7 +33,7 @@ constexpr int kExitInterrupted = 1;
 constexpr int kExitRefused = 2;
 
 constexpr const char* kUsage =
-    "Usage: gridora-cli -o RUN.lis [--no-donut] [--mapserver8] [--settings FILE] SOURCE...\n"
+    "Usage: gridora-cli -o RUN.lis [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...\n"
     "\n"
     "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles.\n"
     "\n"
@@ -46,8 +46,12 @@ constexpr const char* kUsage =
     "                   to the file.\n"
     "  --no-donut       join the holes of polygons to their outline instead of writing\n"
     "                   them as inner rings.\n"
-    "  --mapserver8     also write RUN_ms8.map, a map file for MapServer 8 that mapserv\n"
-    "                   serves as a WMS (the setting \"MapServer8\" of the settings file).\n"
+    "  --mapserver8     write RUN_ms8.map, a map file for MapServer 8 that mapserv serves\n"
+    "                   as a WMS and OGC API Features, with the web map RUN.html and the\n"
+    "                   PHP page gridora_ms8.php that show it, whatever the setting\n"
+    "                   \"MapServer8\" of the settings file says (they are written unless\n"
+    "                   it is 0).\n"
+    "  --no-mapserver8  do not write them.\n"
     "  --settings FILE  the settings file: map settings in, the run's statistics out\n"
     "                   (default: gridora.Ini beside the program, or in\n"
     "                   $XDG_CONFIG_HOME/gridora/, ~/.config/gridora/ when unset, for\n"
@@ -72,7 +76,7 @@ constexpr const char* kUsage =
 struct Options {
     std::string list_file;
     bool donut = true;
-    bool mapserver8 = false;
+    std::optional<bool> mapserver8;  // the setting when not given
     std::optional<std::filesystem::path> settings_file;
     std::vector<std::filesystem::path> sources;
     bool help = false;
@@ -108,6 +112,8 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             options.donut = false;
         } else if (arg == "--mapserver8") {
             options.mapserver8 = true;
+        } else if (arg == "--no-mapserver8") {
+            options.mapserver8 = false;
         } else if (arg == "--settings") {
             std::optional<std::string> v = value(arg);
             if (!v) return std::nullopt;
@@ -192,7 +198,7 @@ int Run(const Options& options) {
     }
     if (options.mapserver8) {
         MapSettings settings = LoadMapSettings(request.settings_file);
-        settings.mapserver8 = true;
+        settings.mapserver8 = *options.mapserver8;
         request.map_settings = settings;
     }
     if (!options.list_file.empty() && !sheets.empty()) {

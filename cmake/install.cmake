@@ -65,7 +65,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, libjs-leaflet")
+# What serves the published output: mapserv, and PHP MapScript for the PHP pages.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cgi-mapserver, apache2, libapache2-mod-php, php-mapscript-ng")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_STRIP_FILES ON)  # the build keeps its debugging information, the package not
 include(CPack)

@@ -8,6 +8,7 @@
 #include "convert/projection_files.h"
 #include "mapserver/map_file_text.h"
 #include "mapserver/mapserver8_map_text.h"
+#include "mapserver/web_pages.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 #include "platform/program_files.h"
@@ -119,7 +120,44 @@ void WriteMapServer8Files(const std::filesystem::path& list_file, const MapFileC
     written.mapserver8_map_file =
         ReplaceFile(map_file, MapServer8MapFileText(context)) &&
         ReplaceFile(config_file, MapServer8ConfigText(map_file.native(), list_file.parent_path().native()));
-    if (!written.mapserver8_map_file) ReportUnwritable(port, "Mapファイルを作成できません：", map_file);
+    if (!written.mapserver8_map_file) {
+        ReportUnwritable(port, "Mapファイルを作成できません：", map_file);
+        return;
+    }
+    const std::filesystem::path templates = list_file.parent_path() / kFeatureInfoFolder;
+    std::filesystem::create_directory(templates, ec);
+    ReplaceFile(templates / "header.html", FeatureInfoHeaderText());
+    ReplaceFile(templates / "footer.html", FeatureInfoFooterText());
+    for (int index = 0; index < kLayerCount; ++index)
+        if (context.files_made[static_cast<std::size_t>(index)].AnyMade())
+            ReplaceFile(list_file.parent_path() / FeatureInfoTemplatePath(index), FeatureInfoTemplateText(index));
+}
+
+// The web map and the MapScript 8 page beside the MapServer 8 map file.
+void WriteWebPages(const std::filesystem::path& list_file, const MapFileContext& context,
+                   MapFilesWritten& written, MessagePort& port) {
+    const std::filesystem::path folder = list_file.parent_path();
+    const std::string title =
+        context.settings.map_name.empty() ? list_file.stem().native() : Cp932ToUtf8(context.settings.map_name);
+    WebMapPage page;
+    page.title = title;
+    page.wms_url = std::string("/cgi-bin/mapserv?map=") + kMapServer8MapKey;
+    page.bounds = GeographicBoundsOf(context.extent, context.data_epsg);
+    for (int index = 0; index < kLayerCount; ++index)
+        if (const LayerEntry& entry = LayerCatalogue[static_cast<std::size_t>(index)];
+            context.files_made[static_cast<std::size_t>(index)].AnyMade())
+            page.layers.push_back({LayerDataName(index, false), Cp932ToUtf8(LayerTitle(index)),
+                                   std::string(entry.short_name), entry.kind == LayerKind::Frame});
+    const std::filesystem::path html = WebMapPagePath(list_file);
+    written.web_map_page = ReplaceFile(html, WebMapPageText(page));
+    if (!written.web_map_page) ReportUnwritable(port, "Webページを作成できません：", html);
+    else if (!CopyLeaflet(kLeafletSourceFolder, folder))
+        port.ShowMessage(ToCp932("Leaflet（Debian の libjs-leaflet）が見つからないため、Webページの地図は表示されません：") +
+                         PathToCp932(html));
+
+    const std::filesystem::path php = folder / kMapScript8PageName;
+    written.mapscript8_page = ReplaceFile(php, MapScript8PageText(MapServer8MapFilePath(list_file).filename().native(), title));
+    if (!written.mapscript8_page) ReportUnwritable(port, "PHPファイルを作成できません：", php);
 }
 
 }  // namespace
@@ -127,6 +165,12 @@ void WriteMapServer8Files(const std::filesystem::path& list_file, const MapFileC
 std::filesystem::path MapServer8MapFilePath(const std::filesystem::path& list_file) {
     std::filesystem::path path = list_file;
     path.replace_filename(list_file.stem().native() + "_ms8.map");
+    return path;
+}
+
+std::filesystem::path WebMapPagePath(const std::filesystem::path& list_file) {
+    std::filesystem::path path = list_file;
+    path.replace_extension(".html");
     return path;
 }
 
@@ -164,6 +208,7 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
         port.ShowMessage(why);
         return written;
     }
+    for (const std::string& message : request.settings.rejected_values) port.ShowMessage(message);
 
     std::error_code ec;
     std::filesystem::path list_file = std::filesystem::absolute(request.list_file, ec);
@@ -194,6 +239,7 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
     written.map_file = true;
 
     if (request.settings.mapserver8) WriteMapServer8Files(list_file, context, written, port);
+    if (written.mapserver8_map_file) WriteWebPages(list_file, context, written, port);
 
     const std::filesystem::path php_page = request.list_file.parent_path() / "gridora.php";
     const std::string map_file_name = PathToCp932(map_file.filename());
@@ -206,6 +252,11 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
     if (UnpackTemplate(request.program_folder, FolderText(output_folder), archives)) {
         const std::filesystem::path include = output_folder / "ms4w" / "Apache" / "htdocs" / "libgridora.php";
         written.include_file = ReplaceFile(include, IncludeFileText(map_file_name));
+        // The template's page for today's MapScript; the map file lies three folders up.
+        if (written.mapserver8_map_file)
+            ReplaceFile(include.parent_path() / kTemplateMapScript8PageName,
+                        MapScript8PageText("../../../" + MapServer8MapFilePath(list_file).filename().native(),
+                                           Cp932ToUtf8(map_file_name)));
     }
 
     if (!support.font_copied) port.ShowMessage(ToCp932("漢字フォントの自動複写に失敗しました。msgothic.ttcを複写してください"));

@@ -2,8 +2,9 @@
 // produced for a MapServer installation. In the list file's folder it leaves the map file
 // (the list file's name with ".map"), the PHP page "gridora.php", the font and symbol
 // files in "etc", the web-server tree of the template archive with an include file naming
-// the map file, and, when asked for, a second map file for MapServer 8 that serves the
-// layers as an OGC WMS.
+// the map file, and, unless the settings turn it off, a second map file for MapServer 8
+// that serves the layers as an OGC WMS and OGC API Features, with the web map and PHP
+// pages that show it (web_pages.h).
 #pragma once
 
 #include <filesystem>
@@ -19,6 +20,9 @@ namespace gridora {
 // The program's support files, beside the program or in its installed support folder.
 inline constexpr const char* kSymbolFileName = "symbols.sym";
 inline constexpr const char* kTemplateArchiveName = "ms4wmap10.lzh";
+// The pages for PHP MapScript of MapServer 8: beside the map file, and in the template's folder.
+inline constexpr const char* kMapScript8PageName = "gridora_ms8.php";
+inline constexpr const char* kTemplateMapScript8PageName = "index_ms8.php";
 
 struct MapFilesRequest {
     std::filesystem::path list_file;  // as the user entered it
@@ -31,6 +35,8 @@ struct MapFilesRequest {
 struct MapFilesWritten {
     bool map_file = false;
     bool mapserver8_map_file = false;
+    bool web_map_page = false;
+    bool mapscript8_page = false;
     bool php_page = false;
     bool include_file = false;
     bool font_copied = false;
@@ -46,6 +52,8 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
 
 // The MapServer 8 map file of a list file: "<folder>/<list file base>_ms8.map".
 std::filesystem::path MapServer8MapFilePath(const std::filesystem::path& list_file);
+// The web map of a list file: "<folder>/<list file base>.html".
+std::filesystem::path WebMapPagePath(const std::filesystem::path& list_file);
 // Its MapServer configuration file: "<folder>/<list file base>_ms8.conf".
 std::filesystem::path MapServer8ConfigFilePath(const std::filesystem::path& list_file);
 

@@ -42,6 +42,34 @@ struct FontconfigPatternDeleter {
 };
 using FontconfigPattern = std::unique_ptr<FcPattern, FontconfigPatternDeleter>;
 
+// The message for a stored value that is not the number its key needs.
+std::string RejectedValueMessage(std::string_view key_utf8, std::string_view value_cp932,
+                                 std::string_view default_utf8) {
+    return ToCp932("Map設定「" + std::string(key_utf8) + "」の値「") + std::string(value_cp932) +
+           ToCp932("」は数値ではないため、既定値" + std::string(default_utf8) + "を使います");
+}
+
+// A scale is the denominator of the map's scale: a positive decimal number ("25000",
+// "2500.5"), blanks around it allowed and dropped. Anything else (a ratio "1/25000", a
+// word) would end up in the map file, which MapServer then refuses whole; it becomes the
+// default, empty.
+void CheckScale(std::string_view key_utf8, std::string& scale, std::string_view default_utf8,
+                std::vector<std::string>& rejected) {
+    std::string_view text = scale;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (scale.empty()) return;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    const bool digits_only = text.find_first_not_of("0123456789.") == std::string_view::npos;
+    if (!text.empty() && digits_only && error == std::errc() && end == text.data() + text.size() && value > 0) {
+        scale = std::string(text);
+        return;
+    }
+    rejected.push_back(RejectedValueMessage(key_utf8, scale, default_utf8));
+    scale.clear();
+}
+
 }  // namespace
 
 std::string DefaultKanjiFontPath() {
@@ -73,13 +101,22 @@ MapSettings LoadMapSettings(const std::filesystem::path& settings_file) {
     VisitInKeyOrder([&](std::string_view key_utf8, auto& field) {
         const std::string key = ToCp932(key_utf8);
         using Field = std::remove_reference_t<decltype(field)>;
-        if constexpr (std::is_same_v<Field, bool>)
+        if constexpr (std::is_same_v<Field, bool>) {
             field = ini.ReadInteger(kMapSettingsSection, key, field ? 1 : 0) != 0;
-        else if constexpr (std::is_same_v<Field, int32_t>)
-            field = ini.ReadInteger(kMapSettingsSection, key, field);
-        else
+        } else if constexpr (std::is_same_v<Field, int32_t>) {
+            const int32_t default_value = field;
+            field = ini.ReadInteger(kMapSettingsSection, key, default_value);
+            // Two different defaults come back only when the stored text is no integer.
+            const std::string text = ini.ReadString(kMapSettingsSection, key, "");
+            if (!text.empty() && ini.ReadInteger(kMapSettingsSection, key, 0) != ini.ReadInteger(kMapSettingsSection, key, 1))
+                settings.rejected_values.push_back(
+                    RejectedValueMessage(key_utf8, text, std::to_string(default_value)));
+        } else {
             field = ini.ReadString(kMapSettingsSection, key, field);
+        }
     }, settings);
+    CheckScale("最小スケール", settings.minimum_scale, "（なし）", settings.rejected_values);
+    CheckScale("最大スケール", settings.maximum_scale, "（地図の範囲から計算）", settings.rejected_values);
     if (settings.kanji_font.empty()) settings.kanji_font = DefaultKanjiFontPath();
     return settings;
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace gridora {
 
@@ -31,7 +32,12 @@ struct MapSettings {
     std::string web_footer;              // "Webフッタ" (hidden, kept)
     std::string kanji_font;              // "漢字フォント": the font file copied beside the map
     bool seamless_files = true;          // "シームレス": polygon layers draw the _pgn files
-    bool mapserver8 = false;             // "MapServer8": also write <list base>_ms8.map
+    bool mapserver8 = true;              // "MapServer8": also write <list base>_ms8.map and the web map
+
+    // What loading found wrong: one message (CP932) per stored value that is not a number
+    // where one is needed, naming the key, the value and the default used instead. The
+    // map-file writer shows them, so the user learns why the map differs from the settings.
+    std::vector<std::string> rejected_values;
 
     friend bool operator==(const MapSettings&, const MapSettings&) = default;
 };
@@ -45,7 +51,9 @@ std::string DefaultKanjiFontPath();
 
 // The record from the settings file: every key read with its default when missing (a
 // missing file is an empty one); an empty Kanji font becomes DefaultKanjiFontPath().
-// Booleans read any value other than 0 as true.
+// Booleans read any value other than 0 as true. A value that must be a number and is not
+// (a size or index that is no decimal integer, a scale that is no positive decimal number
+// such as "1/25000") gets its default, and a message in rejected_values.
 MapSettings LoadMapSettings(const std::filesystem::path& settings_file);
 
 // Writes every key, in key order, booleans as 1 or 0, keeping the file's other lines.

@@ -81,12 +81,21 @@ void AddWeb(TextLines& out, const MapFileContext& context) {
     out.Add({"    IMAGEURL \"/ms_tmp/\"", "    QUERYFORMAT \"text/html\""});
     out.Add("    MAXSCALEDENOM " + MaxScaleDenominator(context));
     out.Add("    MINSCALEDENOM " + std::string(kMinScaleDenominator));
+    out.Add("    HEADER " + Quoted(std::string(kFeatureInfoFolder) + "header.html"));
+    out.Add("    FOOTER " + Quoted(std::string(kFeatureInfoFolder) + "footer.html"));
     out.Add("    METADATA");
-    out.Add("      \"wms_title\" " + Quoted(title));
-    out.Add("      \"wms_abstract\" " + Quoted(title + " (数値地図2500)"));
+    out.Add("      \"ows_title\" " + Quoted(title));
+    out.Add("      \"ows_abstract\" " + Quoted(title + " (数値地図2500)"));
     out.Add({"      \"wms_enable_request\" \"*\""});
     out.Add("      \"wms_srs\" " + Quoted(srs));
-    out.Add({"      \"wms_feature_info_mime_type\" \"text/html\"", "    END", "  END"});
+    out.Add({"      \"wms_feature_info_mime_type\" \"text/html\""});
+    // OGC API Features (mapserv/<key>/ogcapi/...), its HTML pages from Debian's templates.
+    out.Add({"      \"oga_enable_request\" \"*\"",
+             "      \"oga_html_template_directory\" " + Quoted(kOgcApiTemplateFolder)});
+    // The API's root as served (mapserv at /cgi-bin/mapserv, the map by its key), without a
+    // host, so that its links hold on any server; mapserv 8.0 would otherwise repeat the path.
+    out.Add("      \"oga_onlineresource\" " + Quoted(std::string("/cgi-bin/mapserv/") + kMapServer8MapKey + "/ogcapi"));
+    out.Add({"    END", "  END"});
 }
 
 void AddFixedBlocks(TextLines& out, const MapFileContext& context) {
@@ -136,6 +145,13 @@ void AddFeatureStyle(TextLines& out, const LayerEntry& entry) {
     out.Add("      END");
 }
 
+std::string FeatureIdField(int index) {
+    const auto& names = FieldNameTable()[static_cast<std::size_t>(index)];
+    for (const std::string& name : names)
+        if (name == "id") return name;
+    return "zumei";
+}
+
 void AddLayer(TextLines& out, const MapFileContext& context, int index) {
     const LayerEntry& entry = LayerCatalogue[static_cast<std::size_t>(index)];
     const std::string title = Cp932ToUtf8(LayerTitle(index));
@@ -144,21 +160,27 @@ void AddLayer(TextLines& out, const MapFileContext& context, int index) {
     out.Add("");
     out.Add("  # " + title + Cp932ToUtf8(LayerKindWord(entry.kind)));
     out.Add({"  LAYER", "    NAME " + Quoted(name), "    METADATA"});
-    out.Add("      \"wms_title\" " + Quoted(title));
+    out.Add("      \"ows_title\" " + Quoted(title));
     out.Add("      \"DESCRIPTION\" " + Quoted(title));
     out.Add("      \"RESULT_FIELDS\" " +
             Quoted(JoinedUtf8(FieldNameTable()[static_cast<std::size_t>(index)], entry.field_count)));
     out.Add("      \"RESULT_HEADERS\" " +
             Quoted(JoinedUtf8(FieldCaptionTable()[static_cast<std::size_t>(index)], entry.field_count)));
-    out.Add({"      \"wms_include_items\" \"all\"", "      \"gml_include_items\" \"all\"", "    END"});
+    out.Add({"      \"wms_include_items\" \"all\"", "      \"gml_include_items\" \"all\""});
+    // OGC API Features names each feature by a field: the record id, or the frame's sheet name.
+    out.Add("      \"gml_featureid\" " + Quoted(FeatureIdField(index)));
+    out.Add("    END");
     out.Add("    TYPE " + std::string(LayerTypeWord(entry.kind)));
     out.Add("    STATUS ON");
     out.Add("    DATA " + Quoted(data));
     out.Add("    ENCODING \"CP932\"");
     out.Add({"    PROJECTION", "      \"init=epsg:" + std::to_string(context.data_epsg) + "\"", "    END"});
     out.Add({"    TOLERANCE 4", "    TOLERANCEUNITS PIXELS"});
+    // The map's scale limits on every layer: WMS and the web page honour only these.
+    out.Add("    MAXSCALEDENOM " + MaxScaleDenominator(context));
+    out.Add("    MINSCALEDENOM " + std::string(kMinScaleDenominator));
     out.Add("    LABELITEM " + Quoted(entry.label_field));
-    out.Add("    TEMPLATE \"void\"");
+    out.Add("    TEMPLATE " + Quoted(FeatureInfoTemplatePath(index)));
     out.Add({"    CLASS", "      NAME " + Quoted(entry.short_name)});
     AddFeatureStyle(out, entry);
     if (context.symbols_copied && !entry.styles[3].empty()) {
@@ -186,7 +208,58 @@ std::string RegexLiteral(std::string_view text) {
     return literal;
 }
 
+std::string HtmlEscaped(std::string_view text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '"': escaped += "&quot;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 }  // namespace
+
+std::string FeatureInfoTemplatePath(int index) {
+    return std::string(kFeatureInfoFolder) + LayerDataName(index, false) + ".html";
+}
+
+std::string FeatureInfoTemplateText(int index) {
+    const LayerEntry& entry = LayerCatalogue[static_cast<std::size_t>(index)];
+    const auto& names = FieldNameTable()[static_cast<std::size_t>(index)];
+    const auto& captions = FieldCaptionTable()[static_cast<std::size_t>(index)];
+    TextLines out;
+    out.Add("<!-- MapServer Template -->");
+    out.Add("<table class=\"gridora-feature\" data-layer=\"" + LayerDataName(index, false) + "\">");
+    out.Add("<caption>" + HtmlEscaped(Cp932ToUtf8(LayerTitle(index))) + "</caption>");
+    for (int32_t i = 0; i < entry.field_count && i < kMaxLayerFields; ++i) {
+        const std::string name = Cp932ToUtf8(names[static_cast<std::size_t>(i)]);
+        if (name.empty()) continue;
+        std::string caption = Cp932ToUtf8(captions[static_cast<std::size_t>(i)]);
+        while (!caption.empty() && caption.back() == ' ') caption.pop_back();
+        if (caption.empty()) caption = name;
+        out.Add("<tr><th>" + HtmlEscaped(caption) + "</th><td>[item name=\"" + name + "\" escape=\"html\"]</td></tr>");
+    }
+    out.Add("</table>");
+    return out.Text();
+}
+
+std::string FeatureInfoHeaderText() {
+    TextLines out;
+    out.Add({"<!-- MapServer Template -->", "<!DOCTYPE html>", "<html lang=\"ja\">",
+             "<head><meta charset=\"UTF-8\"><title>地物の属性</title></head>", "<body>"});
+    return out.Text();
+}
+
+std::string FeatureInfoFooterText() {
+    TextLines out;
+    out.Add({"<!-- MapServer Template -->", "</body>", "</html>"});
+    return out.Text();
+}
 
 std::string MapServer8ConfigText(const std::string& map_file, const std::string& folder) {
     TextLines out;

@@ -3,7 +3,9 @@
 // blocks, scale limits as denominators, labels drawn with the FONTSET's font, the layer
 // data declared in their own datum (the EPSG code of the .prj files) and read as CP932,
 // paths relative to the map file, and the metadata that lets mapserv serve every layer as
-// an OGC WMS. The text is UTF-8 (MapServer's own encoding for map files) with CR LF ends.
+// an OGC WMS (with feature info as HTML) and OGC API Features. Each layer carries the
+// map's scale limits, as WMS reads them from the layers only. The text is UTF-8
+// (MapServer's own encoding for map files) with CR LF ends.
 #pragma once
 
 #include <string>
@@ -16,6 +18,21 @@ namespace gridora {
 inline constexpr const char* kMapServer8ImageFolder = "ms_tmp";
 
 std::string MapServer8MapFileText(const MapFileContext& context);
+
+// The folder beside the map file that holds the templates of GetFeatureInfo's text/html
+// answers: one per layer and a header and footer that make the answer a UTF-8 page.
+inline constexpr const char* kFeatureInfoFolder = "templates/";
+// Debian's HTML templates of MapServer's OGC API (mapserver-bin).
+inline constexpr const char* kOgcApiTemplateFolder = "/usr/share/mapserver/ogcapi/templates/html-plain/";
+
+// The template of catalogue entry `index`, relative to the map file: "templates/<layer>.html".
+std::string FeatureInfoTemplatePath(int index);
+// That template: a table captioned with the layer's title, one row of caption and value per
+// attribute, the value escaped for HTML. MapServer fills it in UTF-8 (the layers are read as
+// CP932).
+std::string FeatureInfoTemplateText(int index);
+std::string FeatureInfoHeaderText();
+std::string FeatureInfoFooterText();
 
 // The key under which the configuration file below names the map file (map=GRIDORA).
 inline constexpr const char* kMapServer8MapKey = "GRIDORA";

@@ -12,6 +12,8 @@ if [ -x "$build/bin/gridora-cli" ] && compgen -G "data/sample/*.LZH" >/dev/null;
   echo "output written to $(pwd)/$out:"
   echo "  $(ls "$out"/*.shp | wc -l) Shapefiles, the list file sample.lis, the map file sample.map and the PHP page gridora.php"
   echo "  run statistics in $(cd "$build/bin" && pwd)/gridora.Ini (or \$XDG_CONFIG_HOME/gridora/)"
+  echo "  the MapServer 8 map file sample_ms8.map with the web map sample.html: look at it with"
+  echo "    make serve     (Apache and mapserv on http://127.0.0.1:8080/sample.html, Ctrl-C stops)"
 else
   "$build/bin/ringweld-demo" data/engine/demo_segments.txt
 fi

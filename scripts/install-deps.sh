@@ -15,6 +15,12 @@ packages=(
   fonts-ipafont-gothic
   # Tests only: MapServer 8 renders (map2img) and serves (mapserv as a CGI) the map file.
   mapserver-bin cgi-mapserver fonts-noto-cjk libpng-dev
+  # Publishing (make serve, and its tests): Apache with mapserv as a CGI and PHP with PHP
+  # MapScript for the PHP pages; Leaflet, which the web map copies beside itself.
+  apache2 libapache2-mod-php php-mapscript-ng libjs-leaflet
+  # Tests only: the web map seen in headless Chromium, driven over the DevTools protocol by
+  # Node.js (its WebSocket client).
+  chromium nodejs
   # The window gridora (ui/): Qt 6 Widgets, and a Japanese font for its captions and the
   # screenshots its tests take.
   qt6-base-dev

@@ -115,7 +115,8 @@ std::vector<fs::path> Folders(const fs::path& out) {
     std::vector<fs::path> folders;
     for (const auto& entry : fs::directory_iterator(out)) {
         const fs::path name = entry.path().filename();
-        if (entry.is_directory() && name != "etc" && name != "ms4w" && name != "ms_tmp")
+        if (entry.is_directory() && name != "etc" && name != "ms4w" && name != "ms_tmp" && name != "templates" &&
+            name != "leaflet")
             folders.push_back(entry.path());
     }
     return folders;

@@ -129,7 +129,7 @@ TEST_F(StagedInstall, TheManPageDescribesEveryOptionOfTheHelpText) {
     for (const char* section : {".SH NAME\ngridora-cli \\- ", ".SH SYNOPSIS\ngridora\\-cli \\-o RUN.lis ",
                                 ".SH DESCRIPTION\n", ".SH OPTIONS\n", ".SH FILES\n"})
         EXPECT_NE(page.find(section), std::string::npos) << section;
-    for (const char* option : {".B SOURCE\n", ".B \\-o RUN.lis\n", ".B \\-\\-no\\-donut\n", ".B \\-\\-mapserver8\n",
+    for (const char* option : {".B SOURCE\n", ".B \\-o RUN.lis\n", ".B \\-\\-no\\-donut\n", ".B \\-\\-mapserver8\n", ".B \\-\\-no\\-mapserver8\n",
                                ".B \\-\\-settings FILE\n", ".B \\-h, \\-\\-help\n", ".B \\-\\-version\n"})
         EXPECT_NE(page.find(std::string(".TP\n") + option), std::string::npos) << option;
     // The continuation lines of an option stay with it, the Japanese text is kept.

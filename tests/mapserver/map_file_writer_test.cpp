@@ -71,7 +71,7 @@ TEST_F(MapFileWriter, WholeMapPhpPageAndIncludeFileForAnOutputFolder) {
     ExpectGolden("Run1.map", WithoutFolder(ReadBytes(dir / "Out/Run1.map"), dir.Path()));
     ExpectGolden("gridora.php", ReadBytes(dir / "Out/gridora.php"));
     ExpectGolden("libgridora.php", ReadBytes(dir / "Out/ms4w/Apache/htdocs/libgridora.php"));
-    EXPECT_FALSE(fs::exists(dir / "Out/Run1_ms8.map"));  // only when asked for
+    EXPECT_TRUE(fs::exists(dir / "Out/Run1_ms8.map"));  // unless the settings turn it off
 }
 
 TEST_F(MapFileWriter, SupportFilesAreTheFontItsListAndTheSymbols) {
@@ -171,7 +171,20 @@ TEST_F(MapFileWriter, AnEarlierMapFileIsReplacedWhole) {
 
 TEST_F(MapFileWriter, TheMapServer8FilesAreWrittenWhenAskedFor) {
     request.settings.mapserver8 = true;
-    EXPECT_TRUE(Write().mapserver8_map_file);
+    request.settings.rejected_values = {ToCp932("Map設定「最大スケール」の値「1/25000」は数値ではないため")};
+    const MapFilesWritten written = Write();
+    EXPECT_TRUE(written.mapserver8_map_file && written.web_map_page && written.mapscript8_page);
+    EXPECT_EQ(port.messages, request.settings.rejected_values);  // shown once, before anything else
+    // The web map, its Leaflet, the MapScript 8 pages and the feature-info templates.
+    for (const char* file : {"Run1.html", "leaflet/leaflet.js", "leaflet/leaflet.css", "gridora_ms8.php",
+                             "ms4w/Apache/htdocs/index_ms8.php", "templates/header.html", "templates/footer.html",
+                             "templates/tatemono.html", "templates/zuyo.html"})
+        EXPECT_TRUE(fs::is_regular_file(dir / "Out" / file)) << file;
+    EXPECT_NE(ReadBytes(dir / "Out/gridora_ms8.php").find("$mapfile = \"Run1_ms8.map\";\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "Out/ms4w/Apache/htdocs/index_ms8.php").find("$mapfile = \"../../../Run1_ms8.map\";"),
+              std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "Out/Run1.html").find("{name: \"tatemono\", title: \"建物\", rule: \"tatemono\"}"),
+              std::string::npos);
     const std::string map = ReadBytes(dir / "Out/Run1_ms8.map");
     EXPECT_NE(map.find("    \"init=epsg:30169\"\r\n"), std::string::npos);  // Tokyo datum, as the .prj files
     EXPECT_NE(map.find("  NAME \"東京都千代田区\"\r\n"), std::string::npos);  // UTF-8
@@ -182,6 +195,17 @@ TEST_F(MapFileWriter, TheMapServer8FilesAreWrittenWhenAskedFor) {
     EXPECT_NE(ReadBytes(dir / "Out/Run1_ms8.conf").find("    GRIDORA \"" + (dir / "Out/Run1_ms8.map").native() + "\""),
               std::string::npos);
     EXPECT_TRUE(fs::is_directory(dir / "Out/ms_tmp"));
+
+    // Turned off: none of them, the literal map file and PHP page as ever.
+    ScratchFolder other;
+    request.list_file = other / "Run2.lis";
+    request.settings.mapserver8 = false;
+    const MapFilesWritten off = Write();
+    EXPECT_TRUE(off.map_file && off.php_page);
+    EXPECT_FALSE(off.mapserver8_map_file || off.web_map_page || off.mapscript8_page);
+    for (const char* file : {"Run2_ms8.map", "Run2.html", "gridora_ms8.php", "leaflet", "templates",
+                             "ms4w/Apache/htdocs/index_ms8.php"})
+        EXPECT_FALSE(fs::exists(other / file)) << file;
 }
 
 TEST(CopyFileInBlocks, CopiesEveryBlockAndAMissingSourceLeavesAnEmptyDestination) {

@@ -22,7 +22,8 @@ TEST(MapSettings, NoSettingsFileGivesTheDefaultsAndAJapaneseGothicFont) {
     EXPECT_EQ(settings.image_type_index, 0);
     EXPECT_TRUE(settings.seamless_files);
     EXPECT_FALSE(settings.layer_information_only);
-    EXPECT_FALSE(settings.mapserver8);
+    EXPECT_TRUE(settings.mapserver8);  // today's MapServer gets its map file unless asked not to
+    EXPECT_TRUE(settings.rejected_values.empty());
     EXPECT_TRUE(settings.map_name.empty());
     EXPECT_TRUE(settings.maximum_scale.empty());
     EXPECT_EQ(settings.kanji_font, DefaultKanjiFontPath());
@@ -71,6 +72,54 @@ TEST(MapSettings, BooleansReadAnyValueButZeroAsTrueAndKeysIgnoreAsciiCase) {
     EXPECT_FALSE(settings.seamless_files);
     EXPECT_TRUE(settings.mapserver8);
     EXPECT_EQ(settings.width, 400);  // a stored text that is no number reads as the default
+}
+
+// A stored value that must be a number and is not becomes the default, with a message that
+// names the key, the value and the default; numbers pass as they are (blanks dropped).
+TEST(MapSettings, ValuesThatAreNoNumbersGetTheirDefaultAndAMessageNamingKeyAndValue) {
+    struct Case {
+        std::string_view key, stored;
+        std::string_view default_text;  // empty: the value is accepted
+    };
+    const Case cases[] = {
+        {"最大スケール", "1/25000", "（地図の範囲から計算）"},
+        {"最大スケール", "1:25000", "（地図の範囲から計算）"},
+        {"最大スケール", "-100", "（地図の範囲から計算）"},
+        {"最大スケール", "0", "（地図の範囲から計算）"},
+        {"最大スケール", "1e5", "（地図の範囲から計算）"},
+        {"最大スケール", "２５０００", "（地図の範囲から計算）"},  // full-width digits
+        {"最小スケール", "千", "（なし）"},
+        {"地図サイズ幅", "wide", "400"},
+        {"地図サイズ高さ", "12px", "300"},
+        {"座標単位", "m", "1"},
+        {"座標タイプ", "png", "0"},
+        {"最大スケール", "25000", ""},
+        {"最大スケール", "2500.5", ""},
+        {"最小スケール", "200", ""},
+        {"最大スケール", "", ""},
+        {"地図サイズ幅", "640", ""},
+        {"座標タイプ", "-1", ""},
+    };
+    ScratchFolder dir;
+    const MapSettings defaults = LoadMapSettings(dir / "none.Ini");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + std::string(c.stored));
+        const auto ini = dir.Write("g.Ini", "[MapServer]\r\n" + Key(c.key) + "=" + Key(c.stored) + "\r\n");
+        MapSettings settings = LoadMapSettings(ini);
+        if (c.default_text.empty()) {
+            EXPECT_TRUE(settings.rejected_values.empty());
+            continue;
+        }
+        ASSERT_EQ(settings.rejected_values.size(), 1u);
+        EXPECT_EQ(Cp932ToUtf8(settings.rejected_values[0]), "Map設定「" + std::string(c.key) + "」の値「" +
+                                                                std::string(c.stored) + "」は数値ではないため、既定値" +
+                                                                std::string(c.default_text) + "を使います");
+        settings.rejected_values.clear();
+        EXPECT_EQ(settings, defaults);
+    }
+    // Blanks around a scale are dropped, so the map file gets the number alone.
+    const auto ini = dir.Write("g.Ini", "[MapServer]\r\n" + Key("最大スケール") + "= 30000 \r\n");
+    EXPECT_EQ(LoadMapSettings(ini).maximum_scale, "30000");
 }
 
 TEST(MapSettings, EmptyStoredFontBecomesTheDefaultFont) {

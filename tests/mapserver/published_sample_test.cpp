@@ -19,30 +19,24 @@
 #include "platform/cp932.h"
 #include "png_image_helpers.h"
 #include "scratch_folder.h"
+#include "sample_feature_helpers.h"
+#include "shell_helpers.h"
 
 namespace gridora {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Quote;
 using testing::ReadBytes;
 using testing::ReadPng;
 using testing::Rgb;
+using testing::RunShell;
 using testing::RgbImage;
 using testing::ScratchFolder;
 
 constexpr Rgb kWhite{255, 255, 255};
 const fs::path kSample = fs::path(GRIDORA_SOURCE_DIR) / "data/sample";
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-int RunShell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // The quoted values of the lines "<indent>NAME ..." that follow a "LAYER" line.
 std::vector<std::string> LayerNames(const std::string& map_text) {
@@ -142,13 +136,15 @@ protected:
     }
 
     // mapserv's answer to a WMS request: the body after the CGI headers.
-    std::string Wms(const std::string& query) {
+    std::string Wms(const std::string& query) { return Mapserv("", "map=GRIDORA&SERVICE=WMS&VERSION=1.3.0&" + query); }
+
+    // mapserv's answer to a request for /cgi-bin/mapserv<path_info>?<query>, after the headers.
+    std::string Mapserv(const std::string& path_info, const std::string& query) {
         const fs::path answer = scratch->Path() / "mapserv.out";
         const std::string command = "MAPSERVER_CONFIG_FILE=" + Quote(out / "sample_ms8.conf") +
                                     " REQUEST_METHOD=GET SERVER_NAME=localhost SERVER_PORT=80"
-                                    " SCRIPT_NAME=/cgi-bin/mapserv QUERY_STRING=" +
-                                    Quote("map=GRIDORA&SERVICE=WMS&VERSION=1.3.0&" + query) +
-                                    " /usr/lib/cgi-bin/mapserv >" + Quote(answer);
+                                    " SCRIPT_NAME=/cgi-bin/mapserv PATH_INFO=" + Quote(path_info) +
+                                    " QUERY_STRING=" + Quote(query) + " /usr/lib/cgi-bin/mapserv >" + Quote(answer);
         EXPECT_EQ(RunShell(command), 0);
         const std::string bytes = ReadBytes(answer);
         const std::size_t body = bytes.find("\r\n\r\n");
@@ -269,6 +265,96 @@ TEST_F(PublishedSample, EveryImageTypeOfTheSettingsIsOneMapServer8CanWrite) {
             << type;
         EXPECT_TRUE(ReadBytes(picture).starts_with(magic[static_cast<std::size_t>(type)])) << type;
     }
+}
+
+// A 3857 box of `half` metres either side of a point of the sample's zone, as BBOX text.
+std::string BoxAround(testing::PlanePoint plane, double half) {
+    const testing::PlanePoint p = testing::Transform(plane, 30169, "EPSG:3857");
+    char bbox[200];
+    std::snprintf(bbox, sizeof bbox, "%.3f,%.3f,%.3f,%.3f", p.x - half, p.y - half, p.x + half, p.y + half);
+    return bbox;
+}
+
+TEST_F(PublishedSample, FeatureInfoAnswersAsUtf8HtmlWithTheBuildingsJapaneseAttributes) {
+    const testing::NamedBuilding building = testing::FindNamedBuilding(out / "tatemono_pgn");
+    ASSERT_GT(building.depth, 1.0);
+    const std::string html = Wms("REQUEST=GetFeatureInfo&CRS=EPSG:3857&BBOX=" + BoxAround(building.inside, 10) +
+                                 "&WIDTH=21&HEIGHT=21&I=10&J=10&LAYERS=tatemono,gaiku&QUERY_LAYERS=tatemono,gaiku"
+                                 "&STYLES=&FORMAT=image/png&INFO_FORMAT=text/html&FEATURE_COUNT=5");
+    EXPECT_NE(html.find("<meta charset=\"UTF-8\">"), std::string::npos) << html;
+    EXPECT_NE(html.find("<caption>建物</caption>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<tr><th>名称</th><td>" + building.name + "</td></tr>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<tr><th>ID</th><td>" + building.id + "</td></tr>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<caption>街区</caption>"), std::string::npos) << html;
+}
+
+TEST_F(PublishedSample, OgcApiFeaturesServesTheBuildingsWithTheShapefilesCountAndAttributes) {
+    const int count = ShapeCount(out / "tatemono_pgn");
+    ASSERT_GT(count, 0);
+    const std::string items =
+        Mapserv("/GRIDORA/ogcapi/collections/tatemono/items", "f=json&limit=" + std::to_string(count + 10));
+    EXPECT_NE(items.find("\"numberMatched\":" + std::to_string(count) + ","), std::string::npos) << items.substr(0, 500);
+    EXPECT_NE(items.find("\"numberReturned\":" + std::to_string(count) + ","), std::string::npos);
+    // One building, attribute by attribute, as its dBASE record holds them (CP932 there).
+    const testing::NamedBuilding building = testing::FindNamedBuilding(out / "tatemono_pgn");
+    const std::size_t at = items.find("\"tname1\":\"" + building.name + "\"");
+    ASSERT_NE(at, std::string::npos) << building.name;
+    const std::size_t begin = items.rfind("\"properties\":{", at), end = items.find('}', at);
+    const std::string properties = items.substr(begin, end - begin);
+    DBFHandle table = DBFOpen((out / "tatemono_pgn").c_str(), "rb");
+    ASSERT_NE(table, nullptr);
+    const int id_field = DBFGetFieldIndex(table, "id");
+    int record = 0;
+    while (record < DBFGetRecordCount(table) && (DBFReadStringAttribute(table, record, id_field) != building.id ||
+                                                 Cp932ToUtf8(DBFReadStringAttribute(table, record, DBFGetFieldIndex(table, "tname1"))) != building.name))
+        ++record;
+    ASSERT_LT(record, DBFGetRecordCount(table));
+    for (int field = 0; field < DBFGetFieldCount(table); ++field) {
+        char name[12] = {};
+        DBFGetFieldInfo(table, field, name, nullptr, nullptr);
+        const std::string value = Cp932ToUtf8(DBFReadStringAttribute(table, record, field));
+        EXPECT_NE(properties.find("\"" + std::string(name) + "\":\"" + value + "\""), std::string::npos)
+            << name << " in " << properties;
+    }
+    DBFClose(table);
+    // The HTML pages of Debian's templates.
+    EXPECT_NE(Mapserv("/GRIDORA/ogcapi/collections", "f=html").find(">建物</a>"), std::string::npos);
+}
+
+TEST_F(PublishedSample, WmsDrawsNoLayerBeyondTheMapsLargestScale) {
+    const testing::PlanePoint middle{(FrameBounds(out).min_x + FrameBounds(out).max_x) / 2,
+                                     (FrameBounds(out).min_y + FrameBounds(out).max_y) / 2};
+    std::string layers;
+    for (const std::string& layer : ProducedLayers()) layers += (layers.empty() ? "" : ",") + layer;
+    auto draw = [&](double half) {
+        return testing::DecodePng(Wms("REQUEST=GetMap&LAYERS=" + layers + "&STYLES=&CRS=EPSG:3857&BBOX=" +
+                                      BoxAround(middle, half) + "&WIDTH=400&HEIGHT=400&FORMAT=image/png"));
+    };
+    const RgbImage near = draw(1000), far = draw(60000);  // 2 km and 120 km across
+    ASSERT_EQ(far.width, 400);
+    EXPECT_GT(near.CountOtherThan(kWhite), 1000);
+    EXPECT_EQ(far.CountOtherThan(kWhite), 0);
+}
+
+// A maximum scale of "1/25000" in the settings: the run says so, and the map files it
+// writes load (the computed scale stands in for it).
+TEST(PublishedSettings, AScaleThatIsNoNumberIsReportedAndTheMapStillLoads) {
+    ScratchFolder scratch;
+    testing::WriteBytes(scratch / "gridora.Ini", "[MapServer]\r\n" + ToCp932("最大スケール=1/25000\r\n"));
+    const fs::path out = scratch / "out";
+    ASSERT_EQ(RunShell(Quote(GRIDORA_CLI) + " --settings " + Quote(scratch / "gridora.Ini") + " -o " +
+                       Quote(out / "sample.lis") + " " + Quote(kSample / "13101.LZH") + " >/dev/null 2>" +
+                       Quote(scratch / "messages.txt")),
+              0);
+    EXPECT_NE(ReadBytes(scratch / "messages.txt")
+                  .find("Map設定「最大スケール」の値「1/25000」は数値ではないため、既定値（地図の範囲から計算）を使います"),
+              std::string::npos)
+        << ReadBytes(scratch / "messages.txt");
+    EXPECT_EQ(RunShell("map2img -conf " + Quote(out / "sample_ms8.conf") + " -m " + Quote(out / "sample_ms8.map") +
+                       " -o " + Quote(scratch / "map.png") + " >/dev/null 2>&1"),
+              0);
+    EXPECT_TRUE(testing::ReadPng(scratch / "map.png").CountOtherThan(kWhite) > 0);
+    EXPECT_EQ(ReadBytes(out / "sample.map").find("1/25000"), std::string::npos);
 }
 
 }  // namespace

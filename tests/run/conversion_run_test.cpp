@@ -201,7 +201,9 @@ TEST_F(ConversionRun, ArchivedSheetsAreExtractedIntoTheOutputFolderAndRemovedAft
     const std::string start = " e -x1 \"" + (folder / "13101.LZH").native() + "\" \"" + out.native() + "/.gridora-";
     EXPECT_EQ(command.substr(0, start.size()), start) << command;
     EXPECT_TRUE(command.ends_with("/\" \"09LD171/*.*\" -p2 -y1")) << command;
-    EXPECT_EQ(Entries(out), (std::vector<std::string>{"etc", "gridora.php", "run.lis", "run.map"}));
+    EXPECT_EQ(Entries(out), (std::vector<std::string>{"etc", "gridora.php", "gridora_ms8.php", "leaflet", "ms_tmp",
+                                                      "run.html", "run.lis", "run.map", "run_ms8.conf",
+                                                      "run_ms8.map", "templates"}));
     EXPECT_EQ(Checks(), (std::vector<bool>{false, false}));
     EXPECT_FALSE(std::filesystem::exists(out / "09LD171"));
     EXPECT_FALSE(std::filesystem::exists(out / "09LD172"));

@@ -74,7 +74,7 @@ void MapSettingsDialogTest::showsTheLoadedSettingsInItsControls() {
     QCOMPARE(dialog.ComboBox2->currentText(), QStringLiteral("png"));
     QVERIFY(dialog.CheckBox2->isChecked());
     QVERIFY(!dialog.CheckBox1->isChecked());
-    QVERIFY(!dialog.CheckBox3->isChecked());
+    QVERIFY(dialog.CheckBox3->isChecked());  // the MapServer 8 map file unless turned off
     QVERIFY(!dialog.eFontName->text().isEmpty());  // the fontconfig default
     QCOMPARE(dialog.Edit7->text(), QStringLiteral("head.html"));
 
@@ -106,7 +106,7 @@ void MapSettingsDialogTest::cancelWritesNothingAndKeepsTheEditsForTheNextOpening
     const MapSettings loaded = windows.window.LoadedMapSettings();
     const int result = OpenSettings(windows, program, [](TOKRightDlg& dialog) {
         dialog.Edit2->setText(QStringLiteral("下書き"));
-        dialog.CheckBox3->setChecked(true);
+        dialog.CheckBox3->setChecked(false);
         QTest::mouseClick(dialog.CancelBtn, Qt::LeftButton);
     });
     QCOMPARE(result, int(QDialog::Rejected));
@@ -116,7 +116,7 @@ void MapSettingsDialogTest::cancelWritesNothingAndKeepsTheEditsForTheNextOpening
     QString shown_again;
     OpenSettings(windows, program, [&](TOKRightDlg& dialog) {
         shown_again = dialog.Edit2->text();
-        QVERIFY(dialog.CheckBox3->isChecked());
+        QVERIFY(!dialog.CheckBox3->isChecked());
         QTest::keyClick(&dialog, Qt::Key_Escape);  // Escape cancels too
     });
     QCOMPARE(shown_again, QStringLiteral("下書き"));
@@ -133,7 +133,7 @@ void MapSettingsDialogTest::okStoresEveryControlAndTheWindowReloads() {
         dialog.ComboBox2->setCurrentIndex(2);
         dialog.CheckBox1->setChecked(true);
         dialog.CheckBox2->setChecked(false);
-        dialog.CheckBox3->setChecked(true);
+        dialog.CheckBox3->setChecked(false);
         QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
     });
     QCOMPARE(result, int(QDialog::Accepted));
@@ -144,7 +144,7 @@ void MapSettingsDialogTest::okStoresEveryControlAndTheWindowReloads() {
     QCOMPARE(Setting(program, "座標単位"), std::string("1"));
     QCOMPARE(Setting(program, "レイヤ情報のみ"), std::string("1"));
     QCOMPARE(Setting(program, "シームレス"), std::string("0"));
-    QCOMPARE(Setting(program, "MapServer8"), std::string("1"));
+    QCOMPARE(Setting(program, "MapServer8"), std::string("0"));
     QCOMPARE(Setting(program, "Webフッタ"), std::string());
 
     const MapSettings& reloaded = windows.window.LoadedMapSettings();
@@ -152,7 +152,7 @@ void MapSettingsDialogTest::okStoresEveryControlAndTheWindowReloads() {
     QCOMPARE(reloaded.width, 0);
     QCOMPARE(reloaded.height, 480);
     QCOMPARE(reloaded.map_name, ToCp932("東京"));
-    QVERIFY(reloaded.layer_information_only && !reloaded.seamless_files && reloaded.mapserver8);
+    QVERIFY(reloaded.layer_information_only && !reloaded.seamless_files && !reloaded.mapserver8);
 }
 
 void MapSettingsDialogTest::theFontButtonPutsThePickedFileIntoTheField() {
