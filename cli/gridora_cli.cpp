@@ -6,8 +6,11 @@
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
 // the window's browse button does, runs the conversion into the folder of RUN.lis, and
 // prints the run's status texts as progress lines on stdout and its messages on stderr,
-// converted to UTF-8. Exit status: 0 after "変換が終了しました", 1 after "変換が中断しました",
-// 2 when the run refused to start or the arguments are wrong.
+// converted to UTF-8. Exit status: 0 when every row converted, 3 when the run completed but
+// left sheets unconverted (listed on stderr), 1 after "変換が中断しました", 2 when the run
+// refused to start or the arguments are wrong, 130 / 143 when SIGINT / SIGTERM stopped it
+// at a sheet boundary.
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -24,6 +27,8 @@
 #include "platform/message_port.h"
 #include "platform/program_files.h"
 #include "run/conversion_run.h"
+#include "run/list_file.h"
+#include "run/run_summary.h"
 
 namespace gridora {
 namespace {
@@ -31,6 +36,24 @@ namespace {
 constexpr int kExitCompleted = 0;
 constexpr int kExitInterrupted = 1;
 constexpr int kExitRefused = 2;
+constexpr int kExitSheetsLeft = 3;
+// As a shell reports a command its signal ended: 128 + the signal's number.
+constexpr int kExitSignalBase = 128;
+
+// The stop signal received, 0 before any: the run stops at its next sheet boundary.
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void RequestStop(int signal_number) { stop_signal = signal_number; }
+
+// SIGINT (Ctrl-C) and SIGTERM (a closed session, a stopping service) ask the run to stop
+// at its next sheet boundary rather than end the process in the middle of a write.
+void HandleStopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 constexpr const char* kUsage =
     "Usage: gridora-cli -o RUN.lis [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...\n"
@@ -59,9 +82,16 @@ constexpr const char* kUsage =
     "  -h, --help       show this text.\n"
     "  --version        show the program's version.\n"
     "\n"
-    "Progress lines go to stdout, messages to stderr. Exit status: 0 when the run\n"
-    "completed, 1 when it was interrupted by an archive that could not be extracted,\n"
-    "2 when there was nothing to convert or the arguments were wrong.\n"
+    "Progress lines go to stdout, messages to stderr. The output is built in a\n"
+    "staging folder inside the output folder and put in place when the run is done,\n"
+    "so an interrupted run leaves the previous output as it was. Ctrl-C (SIGINT) or\n"
+    "SIGTERM stops the run at the next sheet boundary.\n"
+    "\n"
+    "Exit status: 0 when every row was converted; 3 when the run completed but some\n"
+    "sheets were not converted (abandoned, unreadable or in another coordinate\n"
+    "system; listed on stderr); 1 when the run was interrupted (for example by an\n"
+    "archive that could not be extracted); 2 when there was nothing to convert or\n"
+    "the arguments were wrong; 130 or 143 when SIGINT or SIGTERM stopped it.\n"
     "\n"
     "Files: city.csv (municipality names), symbols.sym and ms4wmap10.lzh (map\n"
     "support files) are read from the program's folder, or else from\n"
@@ -169,6 +199,24 @@ private:
     const SheetList& sheets_;
 };
 
+// Lists on stderr the rows a completed run left unconverted (abandoned, unreadable, in
+// another coordinate system); true when there are any.
+bool ReportSheetsLeft(const SheetList& sheets, const std::vector<std::string>& texts_before) {
+    const RunSummary summary = SummarizeRun(sheets, texts_before);
+    const std::size_t left = summary.refused + summary.not_converted;
+    if (left == 0) return false;
+    std::fprintf(stderr, "gridora-cli: %zu of %zu sheets not converted:\n", left, sheets.size() - summary.duplicates);
+    const std::string refused_prefix = ToCp932("座標系エラー：");
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        const std::string& text = sheets.Text(i);
+        const bool refused = text.starts_with(refused_prefix);
+        if (!refused && !sheets.IsChecked(i)) continue;
+        if (!refused && SheetAlreadyListed(sheets, i, SplitSheetRow(text).sheet_name)) continue;
+        std::fprintf(stderr, "  %s\n", Cp932ToUtf8(text).c_str());
+    }
+    return true;
+}
+
 int Run(const Options& options) {
     SheetList sheets;
     ConsolePort port(sheets);
@@ -206,12 +254,21 @@ int Run(const Options& options) {
         std::filesystem::create_directories(OutputFolderOf(options.list_file), ec);
     }
 
+    request.stop_requested = [] { return stop_signal != 0; };
+    HandleStopSignals();
+
+    const std::vector<std::string> texts_before = RowTexts(sheets);
     SheetConversionState state;
     switch (RunConversion(sheets, request, state, archive_library.entry_points(), port)) {
         case RunOutcome::kCompleted:
-            return kExitCompleted;
+            return ReportSheetsLeft(sheets, texts_before) ? kExitSheetsLeft : kExitCompleted;
         case RunOutcome::kInterrupted:
             return kExitInterrupted;
+        case RunOutcome::kStopped:
+            std::fprintf(stderr, "gridora-cli: stopped by %s; the previous output in %s is unchanged.\n",
+                         stop_signal == SIGTERM ? "SIGTERM" : "SIGINT",
+                         OutputFolderOf(options.list_file).c_str());
+            return kExitSignalBase + (stop_signal != 0 ? static_cast<int>(stop_signal) : SIGINT);
         case RunOutcome::kRefused:
             break;
     }

@@ -111,15 +111,16 @@ bool UnpackTemplate(const std::filesystem::path& program_folder, const std::stri
 }
 
 // The MapServer 8 map file, its configuration file and the folder for mapserv's images.
-void WriteMapServer8Files(const std::filesystem::path& list_file, const MapFileContext& context,
-                          MapFilesWritten& written, MessagePort& port) {
+void WriteMapServer8Files(const std::filesystem::path& list_file, const std::filesystem::path& publish_folder,
+                          const MapFileContext& context, MapFilesWritten& written, MessagePort& port) {
     const std::filesystem::path map_file = MapServer8MapFilePath(list_file);
     const std::filesystem::path config_file = MapServer8ConfigFilePath(list_file);
     std::error_code ec;
     std::filesystem::create_directory(list_file.parent_path() / kMapServer8ImageFolder, ec);
     written.mapserver8_map_file =
         ReplaceFile(map_file, MapServer8MapFileText(context)) &&
-        ReplaceFile(config_file, MapServer8ConfigText(map_file.native(), list_file.parent_path().native()));
+        ReplaceFile(config_file,
+                    MapServer8ConfigText((publish_folder / map_file.filename()).native(), publish_folder.native()));
     if (!written.mapserver8_map_file) {
         ReportUnwritable(port, "Mapファイルを作成できません：", map_file);
         return;
@@ -214,13 +215,18 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
     std::filesystem::path list_file = std::filesystem::absolute(request.list_file, ec);
     if (ec) list_file = request.list_file;
     const std::filesystem::path output_folder = list_file.parent_path();
+    std::filesystem::path publish_folder = output_folder;
+    if (!request.publish_folder.empty()) {
+        publish_folder = std::filesystem::absolute(request.publish_folder, ec);
+        if (ec) publish_folder = request.publish_folder;
+    }
     const SupportFiles support = WriteSupportFiles(request, output_folder);
     written.font_copied = support.font_copied;
     written.symbols_copied = support.symbols_copied;
 
     MapFileContext context;
     context.settings = request.settings;
-    context.output_folder = PathToCp932(FolderText(output_folder));
+    context.output_folder = PathToCp932(FolderText(publish_folder));
     context.system = FindCoordinateSystem(request.results.coordinate_system.number);
     context.datum_flag = request.results.coordinate_system.datum_flag;
     context.data_epsg = PlaneRectangularEpsg(request.results.coordinate_system);
@@ -238,7 +244,7 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
     }
     written.map_file = true;
 
-    if (request.settings.mapserver8) WriteMapServer8Files(list_file, context, written, port);
+    if (request.settings.mapserver8) WriteMapServer8Files(list_file, publish_folder, context, written, port);
     if (written.mapserver8_map_file) WriteWebPages(list_file, context, written, port);
 
     const std::filesystem::path php_page = request.list_file.parent_path() / "gridora.php";

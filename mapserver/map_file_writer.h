@@ -25,7 +25,10 @@ inline constexpr const char* kMapScript8PageName = "gridora_ms8.php";
 inline constexpr const char* kTemplateMapScript8PageName = "index_ms8.php";
 
 struct MapFilesRequest {
-    std::filesystem::path list_file;  // as the user entered it
+    std::filesystem::path list_file;  // as the user entered it; the files are written in its folder
+    // Where the written files will lie when the run puts them in place, as the texts name
+    // it (the map file's paths, the MapServer configuration); empty: where they are written.
+    std::filesystem::path publish_folder;
     MapSettings settings;
     RunResults results;  // what the run converted
     std::filesystem::path program_folder;  // symbols.sym and ms4wmap10.lzh lie beside it or installed

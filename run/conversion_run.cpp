@@ -19,6 +19,7 @@
 #include "run/list_file.h"
 #include "run/run_scopes.h"
 #include "run/run_statistics.h"
+#include "run/staging.h"
 
 namespace gridora {
 namespace {
@@ -37,14 +38,19 @@ void ReportUnconvertedSheet(MessagePort& port, std::string_view what_utf8, const
 // How one row ended.
 enum class RowResult { kConverted, kRefused, kNotConverted, kExtractionFailed };
 
+// How the loop over the rows ended.
+enum class RowsResult { kAllVisited, kExtractionFailed, kStopped };
+
 struct RunContext {
     SheetList& sheets;
     const RunRequest& request;
     SheetConversionState& state;
     const ArchiveEntryPoints& archives;
     MessagePort& port;
+    // Where the writers put the list file and the output: in the staging folder, or in the
+    // output folder itself when no staging folder could be made.
     std::filesystem::path list_file;
-    std::filesystem::path output_folder;
+    std::filesystem::path output_folder;  // where the output is put in place
     ExtractionSchedule& extractions;
 };
 
@@ -106,16 +112,17 @@ RowResult ConvertRow(RunContext& run, std::size_t index, const SheetRowFields& r
     return ConvertAnnounced(run, source, row.municipality_code);
 }
 
-// The loop over the rows; true when it visited every row.
-bool ConvertRows(RunContext& run) {
+// The loop over the rows.
+RowsResult ConvertRows(RunContext& run) {
     std::size_t processed = 0;
     for (std::size_t i = 0; i < run.sheets.size(); ++i) {
         const SheetRowFields row = SplitSheetRow(run.sheets.Text(i));
         if (SheetAlreadyListed(run.sheets, i, row.sheet_name)) continue;
+        if (run.request.stop_requested && run.request.stop_requested()) return RowsResult::kStopped;
         run.sheets.SetCurrentRow(i);
 
         const RowResult result = ConvertRow(run, i, row);
-        if (result == RowResult::kExtractionFailed) return false;
+        if (result == RowResult::kExtractionFailed) return RowsResult::kExtractionFailed;
         if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
         if (result == RowResult::kRefused) run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));
         if (result != RowResult::kNotConverted) run.sheets.SetChecked(i, false);
@@ -124,7 +131,24 @@ bool ConvertRows(RunContext& run) {
         run.sheets.FollowRun(++processed);
         run.port.ProcessEvents();
     }
-    return true;
+    return RowsResult::kAllVisited;
+}
+
+// Finishes what earlier runs left in the output folder (a swap under way, staging and
+// extraction folders) and makes this run's staging folder. Empty when none could be made
+// (the output folder missing or unwritable): the run then writes in place, reporting what
+// it cannot write as before.
+std::filesystem::path PrepareStaging(const std::filesystem::path& list_file,
+                                     const std::filesystem::path& output_folder) {
+    TidyOutputFolder(output_folder);
+    const std::filesystem::path staging = StagingFolderOf(list_file);
+    return CreateStagingFolder(staging) ? staging : std::filesystem::path();
+}
+
+// A folder as it begins the paths of the files in it (CP932): "FOLDER/", or nothing for
+// the current folder given as no folder.
+std::string StagedPrefix(const std::filesystem::path& folder) {
+    return folder.empty() ? std::string() : Cp932Path(folder) + "/";
 }
 
 // A run needs a first row and a list file; otherwise it refuses with the message of what
@@ -152,12 +176,11 @@ void StartRun(RunContext& run) {
     run.state.files_made = LayerFilesMade{};
 }
 
-// Converts the rows into the layer files, held open from sheet to sheet. Whether the loop
-// visited every row (true) or stopped early, the extractions have ended and the Shapefiles
-// are complete when it returns.
-bool ConvertSheets(RunContext& run) {
+// Converts the rows into the layer files, held open from sheet to sheet. However the loop
+// ended, the extractions have ended and the Shapefiles are complete when it returns.
+RowsResult ConvertSheets(RunContext& run) {
     HeldOutputFiles held_outputs(run.state);
-    const bool completed = ConvertRows(run);
+    const RowsResult completed = ConvertRows(run);
     run.extractions.Stop();
     held_outputs.Close();
     run.sheets.SetCurrentRow(std::nullopt);
@@ -177,7 +200,7 @@ WorkArrayCapacities ReleaseWorkArrays(SheetConversionState& state) {
 void AssembleSeamlessPolygons(RunContext& run) {
     run.port.SetStatus(ToCp932("シームレス処理実行中"));
     run.port.ProcessEvents();
-    SeamlessRequest seamless{run.output_folder, run.request.donut, run.request.error_file,
+    SeamlessRequest seamless{OutputFolderOf(run.list_file), run.request.donut, run.request.error_file,
                              run.state.projections.ForRun(run.state.coordinate_system)};
     SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
 }
@@ -188,6 +211,8 @@ void WriteMapFiles(RunContext& run) {
     map.list_file = run.list_file;
     map.settings = run.request.map_settings ? *run.request.map_settings : LoadMapSettings(run.request.settings_file);
     map.results = run.state.Results();
+    std::error_code ec;
+    map.publish_folder = std::filesystem::absolute(run.request.list_file, ec).parent_path();
     map.program_folder = run.request.program_folder.empty() ? ProgramFolder() : run.request.program_folder;
     WriteMapServerFiles(map, run.archives, run.port);
 }
@@ -209,22 +234,36 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     port.ProcessEvents();
     if (!AdmitRequest(sheets, request, port)) return RunOutcome::kRefused;
 
-    const std::filesystem::path output_folder = OutputFolderOf(request.list_file);
+    const std::filesystem::path given_list_file = request.list_file;
+    const std::filesystem::path output_folder = OutputFolderOf(given_list_file);
+    const std::filesystem::path staging = PrepareStaging(given_list_file, output_folder);
+    // Messages name the staged files where they will lie.
+    PathRewritingPort staged_port(port, staging.empty() ? std::string() : StagedPrefix(staging),
+                                  StagedPrefix(given_list_file.parent_path()));
+    MessagePort& run_port = staging.empty() ? port : staged_port;
+    const std::filesystem::path list_file =
+        staging.empty() ? given_list_file : staging / given_list_file.filename();
     ExtractionSchedule extractions(sheets, archives, output_folder);
-    RunContext run{sheets, request, state, archives, port, request.list_file, output_folder, extractions};
+    RunContext run{sheets, request, state, archives, run_port, list_file, output_folder, extractions};
     ExecuteButtonLock execute(request.set_execute_enabled);
 
     StartRun(run);
-    const bool completed = ConvertSheets(run);
+    const RowsResult rows = ConvertSheets(run);
+    if (rows == RowsResult::kStopped) {
+        port.SetStatus(ToCp932("処理終了"));
+        port.ShowMessage(RunClosingMessage(RunOutcome::kStopped));
+        return RunOutcome::kStopped;
+    }
     const WorkArrayCapacities capacities = ReleaseWorkArrays(state);
     WriteListFile(run.list_file, sheets);
     AssembleSeamlessPolygons(run);
     WriteMapFiles(run);
+    if (!staging.empty()) PutInPlace(staging, output_folder, port);
     execute.Enable();
     WriteRunStatistics(request.settings_file, capacities, state.statistics);
 
     port.SetStatus(ToCp932("処理終了"));
-    const RunOutcome outcome = completed ? RunOutcome::kCompleted : RunOutcome::kInterrupted;
+    const RunOutcome outcome = rows == RowsResult::kAllVisited ? RunOutcome::kCompleted : RunOutcome::kInterrupted;
     port.ShowMessage(RunClosingMessage(outcome));
     return outcome;
 }

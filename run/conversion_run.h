@@ -35,15 +35,21 @@ struct RunRequest {
     // The program folder beside which (or in whose installed support folder) "symbols.sym"
     // and "ms4wmap10.lzh" lie; empty: the running program's own folder.
     std::filesystem::path program_folder;
+    // Asked at every sheet boundary; true stops the run there (a signal, the user), leaving
+    // the previous output in place. May be empty.
+    std::function<bool()> stop_requested;
 };
 
 enum class RunOutcome {
     kCompleted,    // every row was visited: "変換が終了しました"
     kInterrupted,  // an archive could not be extracted: "変換が中断しました"
     kRefused,      // nothing to do: "Open File Name Error" or "Save Path Name Error"
+    kStopped,      // stop_requested at a sheet boundary: "変換が中断しました"; nothing put in place
 };
 
-// Runs the conversion of every row of `sheets`. `state` is the run object the caller keeps
+// Runs the conversion of every row of `sheets`. The output is built in the list file's
+// staging folder (run/staging.h) and put in place when the run has written everything;
+// until then the folder holds the previous output. `state` is the run object the caller keeps
 // between runs (the shape buffers and, for the map-file writer, the last run's coordinate
 // system and extent); the run resets it at its start, file-made flags included.
 //

@@ -9,6 +9,7 @@
 #include "input/archive_binding.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
+#include "run/staging.h"
 
 namespace gridora {
 
@@ -18,7 +19,14 @@ PrivateExtractionFolder::PrivateExtractionFolder(const std::filesystem::path& ou
     const std::string name_template = (output_folder / ".gridora-XXXXXX").native();
     std::vector<char> name(name_template.begin(), name_template.end());
     name.push_back('\0');
-    if (::mkdtemp(name.data()) != nullptr) path_ = std::filesystem::path(name.data());
+    if (::mkdtemp(name.data()) == nullptr) return;
+    path_ = std::filesystem::path(name.data());
+    // Marked as the program's, so that a run that leaves it behind (killed) has it removed
+    // by the next.
+    if (!MarkProgramFolder(path_)) {
+        std::filesystem::remove_all(path_, ec);
+        path_.clear();
+    }
 }
 
 PrivateExtractionFolder::~PrivateExtractionFolder() {

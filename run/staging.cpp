@@ -1,0 +1,179 @@
+#include "run/staging.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string_view>
+
+#include "platform/cp932.h"
+#include "platform/file_lookup.h"
+
+namespace gridora {
+namespace {
+
+constexpr std::string_view kMarkerText = "gridora\n";
+constexpr const char* kSwapRecordName = "SWAP";
+constexpr std::string_view kProgramFolderPrefix = ".gridora-";
+constexpr std::string_view kStagingPrefix = ".gridora-stage-";
+
+// The run's own records inside the staging folder, never moved.
+bool IsRunRecord(const std::filesystem::path& relative) {
+    const std::string name = relative.native();
+    return name == kFolderMarkerName || name == kSwapRecordName || name.starts_with(std::string(kSwapRecordName) + ".");
+}
+
+// Flushes a file's data to the disk; false when it cannot be opened or synced.
+bool SyncFile(const std::filesystem::path& path, int flags = O_RDONLY) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool SyncFolder(const std::filesystem::path& folder) { return SyncFile(folder, O_RDONLY | O_DIRECTORY); }
+
+// Writes `text` to `path` durably: into a temporary file, synced, then renamed over it.
+bool WriteDurably(const std::filesystem::path& path, std::string_view text) {
+    std::filesystem::path temporary = path;
+    temporary += ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) return false;
+    }
+    std::error_code ec;
+    if (!SyncFile(temporary)) return false;
+    std::filesystem::rename(temporary, path, ec);
+    return !ec && SyncFolder(path.parent_path());
+}
+
+std::vector<std::filesystem::path> ReadSwapRecord(const std::filesystem::path& staging) {
+    std::vector<std::filesystem::path> files;
+    std::ifstream in(staging / kSwapRecordName, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty()) files.emplace_back(line);
+    return files;
+}
+
+// Moves the recorded files that are still staged; a file already moved is skipped, so a
+// swap can be completed any number of times. False when a file could not be moved.
+bool MoveRecordedFiles(const std::filesystem::path& staging, const std::filesystem::path& output_folder,
+                       const std::vector<std::filesystem::path>& files, MessagePort* port) {
+    bool ok = true;
+    std::vector<std::filesystem::path> folders;
+    for (const std::filesystem::path& relative : files) {
+        const std::filesystem::path from = staging / relative;
+        const std::filesystem::path to = output_folder / relative;
+        std::error_code ec;
+        if (!relative.has_filename()) {
+            std::filesystem::create_directories(to, ec);
+            continue;
+        }
+        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(from, ec))) continue;
+        if (relative.has_parent_path()) std::filesystem::create_directories(to.parent_path(), ec);
+        std::filesystem::rename(from, to, ec);
+        if (ec) {
+            ok = false;
+            if (port) port->ShowMessage(ToCp932("error:置き換えられない:") + PathToCp932(to));
+            continue;
+        }
+        folders.push_back(to.parent_path());
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::filesystem::path& folder : folders) SyncFolder(folder.empty() ? "." : folder);
+    return ok;
+}
+
+void RemoveFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
+}  // namespace
+
+bool MarkProgramFolder(const std::filesystem::path& folder) {
+    std::ofstream out(folder / kFolderMarkerName, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out.write(kMarkerText.data(), static_cast<std::streamsize>(kMarkerText.size())));
+}
+
+bool IsProgramFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(folder, ec))) return false;
+    const std::filesystem::path marker = folder / kFolderMarkerName;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(marker, ec))) return false;
+    std::ifstream in(marker, std::ios::binary);
+    std::string text(kMarkerText.size() + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text == kMarkerText;
+}
+
+std::filesystem::path StagingFolderOf(const std::filesystem::path& list_file) {
+    return list_file.parent_path() / (std::string(kStagingPrefix) + list_file.filename().native());
+}
+
+void TidyOutputFolder(const std::filesystem::path& output_folder, const std::filesystem::path& keep) {
+    std::error_code ec;
+    std::vector<std::filesystem::path> leftovers;
+    for (const auto& entry : std::filesystem::directory_iterator(output_folder, ec)) {
+        const std::string name = entry.path().filename().native();
+        if (name.starts_with(kProgramFolderPrefix) && IsProgramFolder(entry.path())) leftovers.push_back(entry.path());
+    }
+    std::sort(leftovers.begin(), leftovers.end());
+    for (const std::filesystem::path& folder : leftovers) {
+        if (!keep.empty() && std::filesystem::equivalent(folder, keep, ec)) continue;
+        // A swap that was under way is finished: its record says the staged files are whole.
+        if (std::filesystem::exists(folder / kSwapRecordName, ec) &&
+            !MoveRecordedFiles(folder, output_folder, ReadSwapRecord(folder), nullptr))
+            continue;
+        RemoveFolder(folder);
+    }
+}
+
+bool CreateStagingFolder(const std::filesystem::path& staging) {
+    std::error_code ec;
+    if (IsProgramFolder(staging)) RemoveFolder(staging);
+    // Not the output folder: a run into a folder that does not exist writes in place.
+    if (!std::filesystem::create_directory(staging, ec) || ec) return false;
+    if (MarkProgramFolder(staging)) return true;
+    RemoveFolder(staging);
+    return false;
+}
+
+std::vector<std::filesystem::path> StagedFiles(const std::filesystem::path& staging) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(staging, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_symlink(ec)) continue;
+        std::filesystem::path relative = it->path().lexically_relative(staging);
+        // A folder is listed with a trailing "/", so that an empty one is made too.
+        if (it->is_directory(ec)) files.push_back(relative / "");
+        else if (it->is_regular_file(ec) && !IsRunRecord(relative)) files.push_back(std::move(relative));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool PutInPlace(const std::filesystem::path& staging, const std::filesystem::path& output_folder, MessagePort& port) {
+    const std::vector<std::filesystem::path> files = StagedFiles(staging);
+    std::string record;
+    for (const std::filesystem::path& relative : files) {
+        if (relative.has_filename()) SyncFile(staging / relative);
+        record += relative.native();
+        record += '\n';
+    }
+    if (!WriteDurably(staging / kSwapRecordName, record)) {
+        port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(staging / kSwapRecordName));
+        return false;
+    }
+    if (!MoveRecordedFiles(staging, output_folder, files, &port)) return false;
+    RemoveFolder(staging);
+    return true;
+}
+
+}  // namespace gridora

@@ -1,0 +1,51 @@
+// Where a run builds its output before anyone sees it. The layer files, list file and map
+// files of a run are written into a staging folder inside the output folder,
+// ".gridora-stage-<list file name>", and put in place only when the run is done, file by
+// file by rename: the previous output stays whole, and a map server serving the folder
+// keeps serving it, until then. Before the renames the staged files reach the disk and a
+// swap record ("SWAP", the files to move) is written, so that a run killed during the swap
+// is completed when the next run starts in that folder.
+//
+// Every folder the program makes inside an output folder (staging and extraction folders)
+// holds a marker file, ".gridora-folder"; at a run's start, such folders left behind by a
+// run that is not resumed are removed, and only those.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/message_port.h"
+
+namespace gridora {
+
+inline constexpr const char* kFolderMarkerName = ".gridora-folder";
+
+// Writes the marker into a folder the program has just made; false when it cannot.
+bool MarkProgramFolder(const std::filesystem::path& folder);
+// Whether `folder` is one the program made: a real folder (not a link) with the marker.
+bool IsProgramFolder(const std::filesystem::path& folder);
+
+// The staging folder of a list file: beside it, ".gridora-stage-" and its file name.
+std::filesystem::path StagingFolderOf(const std::filesystem::path& list_file);
+
+// Completes every swap left half done in `output_folder`, then removes the folders the
+// program left there (marked, name starting with ".gridora-"), except `keep`.
+void TidyOutputFolder(const std::filesystem::path& output_folder, const std::filesystem::path& keep = {});
+
+// Creates the staging folder anew (removing one the program left), with its marker. False,
+// with nothing made, when it cannot be created.
+bool CreateStagingFolder(const std::filesystem::path& staging);
+
+// What a swap moves from below `staging`, relative to it, in a fixed order: every folder
+// (with a trailing "/") and every regular file but the marker and the run's own records.
+std::vector<std::filesystem::path> StagedFiles(const std::filesystem::path& staging);
+
+// Puts the staged files in place in `output_folder` and removes the staging folder: the
+// files are flushed to the disk, the swap record written, then each file renamed over its
+// counterpart. A file that cannot be moved is reported through `port` (its path as it would
+// lie in the output folder) and the rest still moved; false when any failed, and the staging
+// folder then stays with its record.
+bool PutInPlace(const std::filesystem::path& staging, const std::filesystem::path& output_folder, MessagePort& port);
+
+}  // namespace gridora
