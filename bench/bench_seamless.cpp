@@ -150,7 +150,7 @@ void BM_SeamlessStep(benchmark::State& state) {
         TimingPort port(folder, BenchFolder() / "unused");
         ResetPeakMemory();
         const auto start = Clock::now();
-        SeamlessAssembly(SeamlessRequest{folder, true, BenchFolder() / "layer.Err", ""}, shape, statistics, port);
+        SeamlessAssembly(SeamlessRequest{folder, true, BenchFolder() / "layer.Err", "", 0, {}}, shape, statistics, port);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.counters[std::string(layer) + "_s"] = seconds;
         state.counters[std::string(layer) + "_MiB"] = PeakMemoryMiB();

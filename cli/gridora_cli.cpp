@@ -1,6 +1,6 @@
 // gridora-cli: the conversion run from a terminal.
 //
-//   gridora-cli -o RUN.lis [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...
+//   gridora-cli -o RUN.lis [--resume] [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...
 //   gridora-cli --help | --version
 //
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
@@ -56,7 +56,8 @@ void HandleStopSignals() {
 }
 
 constexpr const char* kUsage =
-    "Usage: gridora-cli -o RUN.lis [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...\n"
+    "Usage: gridora-cli -o RUN.lis [--resume] [--no-donut] [--[no-]mapserver8] [--settings FILE]\n"
+    "                   SOURCE...\n"
     "\n"
     "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles.\n"
     "\n"
@@ -67,6 +68,9 @@ constexpr const char* kUsage =
     "                   missing), with the map file RUN.map, the PHP page gridora.php\n"
     "                   and their support files, and the rows as the run leaves them go\n"
     "                   to the file.\n"
+    "  --resume         continue the interrupted run of RUN.lis (given the same\n"
+    "                   arguments) from its last finished sheet; without it a run\n"
+    "                   starts over and discards what an interrupted run staged.\n"
     "  --no-donut       join the holes of polygons to their outline instead of writing\n"
     "                   them as inner rings.\n"
     "  --mapserver8     write RUN_ms8.map, a map file for MapServer 8 that mapserv serves\n"
@@ -106,6 +110,7 @@ constexpr const char* kUsage =
 struct Options {
     std::string list_file;
     bool donut = true;
+    bool resume = false;
     std::optional<bool> mapserver8;  // the setting when not given
     std::optional<std::filesystem::path> settings_file;
     std::vector<std::filesystem::path> sources;
@@ -138,6 +143,8 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             std::optional<std::string> v = value(arg);
             if (!v) return std::nullopt;
             options.list_file = *v;
+        } else if (arg == "--resume") {
+            options.resume = true;
         } else if (arg == "--no-donut") {
             options.donut = false;
         } else if (arg == "--mapserver8") {
@@ -255,6 +262,7 @@ int Run(const Options& options) {
     }
 
     request.stop_requested = [] { return stop_signal != 0; };
+    request.resume = options.resume;
     HandleStopSignals();
 
     const std::vector<std::string> texts_before = RowTexts(sheets);
@@ -265,9 +273,10 @@ int Run(const Options& options) {
         case RunOutcome::kInterrupted:
             return kExitInterrupted;
         case RunOutcome::kStopped:
-            std::fprintf(stderr, "gridora-cli: stopped by %s; the previous output in %s is unchanged.\n",
-                         stop_signal == SIGTERM ? "SIGTERM" : "SIGINT",
-                         OutputFolderOf(options.list_file).c_str());
+            std::fprintf(stderr,
+                         "gridora-cli: stopped by %s; the previous output in %s is unchanged. To continue,\n"
+                         "run the same command again with --resume.\n",
+                         stop_signal == SIGTERM ? "SIGTERM" : "SIGINT", OutputFolderOf(options.list_file).c_str());
             return kExitSignalBase + (stop_signal != 0 ? static_cast<int>(stop_signal) : SIGINT);
         case RunOutcome::kRefused:
             break;

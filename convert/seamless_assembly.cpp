@@ -156,7 +156,9 @@ void DropLabelsWithoutRecord(std::vector<LabelPoint>& labels, DBFHandle source, 
     });
 }
 
-void AssembleLayer(LayerRun& run, int index) {
+// Assembles one layer; returns the side files it consumed, which the caller removes once
+// the layer's progress is recorded. Whatever stops the layer early leaves them in place.
+std::vector<std::filesystem::path> AssembleLayer(LayerRun& run, int index) {
     const std::string_view layer = kSeamlessLayers[static_cast<std::size_t>(index)];
     const std::filesystem::path base = LayerOutputBase(run.request.output_folder, layer);
     const std::filesystem::path segments = Suffixed(base, "_arc.txt");
@@ -164,32 +166,29 @@ void AssembleLayer(LayerRun& run, int index) {
     const std::filesystem::path output_base = Suffixed(base, "_pgn");
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] = 0;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(segments, ec)) return;
+    if (!std::filesystem::is_regular_file(segments, ec)) return {};
 
     // Whatever stops the layer before its side files are read leaves them in place.
     std::optional<std::string> segment_text = LoadDataFile(segments);
     if (!segment_text) {
         run.port.ShowMessage(ToCp932("error:読み込めない:") + PathToCp932(segments));
-        return;
+        return {};
     }
     const std::filesystem::path source_path = Suffixed(base, ".dbf");
     SourceTable source(DBFOpen(source_path.c_str(), "rb"));
     if (!source) {
         run.port.ShowMessage(ToCp932("error:属性テーブルを開けない:") + PathToCp932(source_path));
-        return;
+        return {};
     }
     OpenOutputFiles::Files output = OpenOrCreateOutput(output_base, SHPT_POLYGON, std::string(layer),
                                                        true, run.request.projection_wkt);
     if (!output.shapes || !output.table) {
         ReportUnwritable(output_base, run.port);
-        return;
+        return {};
     }
 
     std::vector<LabelPoint> labels = ReadLabelFile(label_file, run.port);
-    RemoveQuietly(label_file);
     DropLabelsWithoutRecord(labels, source.get(), label_file, run.port);
-
-    RemoveQuietly(segments);
 
     const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
     PutSegments(*segment_text);
@@ -199,6 +198,10 @@ void AssembleLayer(LayerRun& run, int index) {
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] =
         LocateLabels(labels, layer, run.request.error_file, run.port);
     AppendLabelledPolygons(run, labels, source.get(), output, output_base);
+    // The side files go only once the rebuilt polygons are in their closed files: a run
+    // stopped before finds the layer's material whole and can assemble it again.
+    output = {};
+    return {label_file, segments};
 }
 
 }  // namespace
@@ -244,8 +247,12 @@ std::string MissingPolygonEntry(const LabelPoint& label) {
 void SeamlessAssembly(const SeamlessRequest& request, ShapeBuffers& shape, RunStatistics& statistics,
                       MessagePort& port) {
     LayerRun run{request, shape, statistics, port};
-    for (int index = 0; index < RunStatistics::kSeamlessLayerCount; ++index) AssembleLayer(run, index);
-    RemoveQuietly(request.output_folder / "zuyo.txt");
+    for (int index = request.first_layer; index < RunStatistics::kSeamlessLayerCount; ++index) {
+        std::vector<std::filesystem::path> consumed = AssembleLayer(run, index);
+        if (index + 1 == RunStatistics::kSeamlessLayerCount) consumed.push_back(request.output_folder / "zuyo.txt");
+        if (request.after_layer) request.after_layer(index + 1, consumed);
+        for (const std::filesystem::path& path : consumed) RemoveQuietly(path);
+    }
 }
 
 }  // namespace gridora

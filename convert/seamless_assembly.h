@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,6 +39,13 @@ struct SeamlessRequest {
     std::filesystem::path error_file;
     // Written as the .prj of a _pgn Shapefile this step has to create; may be empty.
     std::string projection_wkt;
+    // The first layer to assemble (index in kSeamlessLayers): a run that resumes the step
+    // skips the layers it finished.
+    int first_layer = 0;
+    // Called after each layer with the number of layers finished, once the layer's files
+    // are closed, and the side files it consumed, which are removed right after (zuyo.txt
+    // with the last layer). May be empty.
+    std::function<void(int layers_done, const std::vector<std::filesystem::path>& consumed)> after_layer;
 };
 
 // One label point of a layer's _pgn.txt.

@@ -138,6 +138,8 @@ public:
     void Close(const std::filesystem::path& base);
     void CloseAll() { files_.clear(); }
     bool Empty() const { return files_.empty(); }
+    // Every open output by its base, for a run that records what it has written.
+    std::map<std::filesystem::path, Files>& All() { return files_; }
 
 private:
     std::map<std::filesystem::path, Files> files_;

@@ -17,6 +17,7 @@
 #include "run/extracted_sheets.h"
 #include "run/extraction_schedule.h"
 #include "run/list_file.h"
+#include "run/run_progress.h"
 #include "run/run_scopes.h"
 #include "run/run_statistics.h"
 #include "run/staging.h"
@@ -52,6 +53,7 @@ struct RunContext {
     std::filesystem::path list_file;
     std::filesystem::path output_folder;  // where the output is put in place
     ExtractionSchedule& extractions;
+    ProgressRecorder* progress;  // when the run has a staging folder
 };
 
 // Converts one sheet description, reporting a description or data it cannot use.
@@ -91,8 +93,8 @@ RowResult ConvertAnnounced(RunContext& run, const std::filesystem::path& descrip
 // messages of the sheet name its files as they would lie in output/SHEET/.
 RowResult ConvertExtracted(RunContext& run, const std::filesystem::path& folder, const SheetRowFields& row) {
     PathRewritingPort port(run.port, Cp932Path(folder), Cp932Path(run.output_folder));
-    RunContext sheet_run{run.sheets,    run.request,       run.state,      run.archives,
-                         port,          run.list_file,     run.output_folder, run.extractions};
+    RunContext sheet_run{run.sheets,    run.request,   run.state,       run.archives,  port,
+                         run.list_file, run.output_folder, run.extractions, run.progress};
     return ConvertAnnounced(sheet_run, ExtractedDescriptionPath(folder, row.sheet_name), row.municipality_code);
 }
 
@@ -112,10 +114,9 @@ RowResult ConvertRow(RunContext& run, std::size_t index, const SheetRowFields& r
     return ConvertAnnounced(run, source, row.municipality_code);
 }
 
-// The loop over the rows.
-RowsResult ConvertRows(RunContext& run) {
-    std::size_t processed = 0;
-    for (std::size_t i = 0; i < run.sheets.size(); ++i) {
+// The loop over the rows, from `first` on; `processed` rows were converted before it.
+RowsResult ConvertRows(RunContext& run, std::size_t first, std::size_t processed) {
+    for (std::size_t i = first; i < run.sheets.size(); ++i) {
         const SheetRowFields row = SplitSheetRow(run.sheets.Text(i));
         if (SheetAlreadyListed(run.sheets, i, row.sheet_name)) continue;
         if (run.request.stop_requested && run.request.stop_requested()) return RowsResult::kStopped;
@@ -129,6 +130,10 @@ RowsResult ConvertRows(RunContext& run) {
         run.port.ProcessEvents();
 
         run.sheets.FollowRun(++processed);
+        if (run.progress) {
+            const char row_state = result == RowResult::kConverted ? 'c' : result == RowResult::kRefused ? 'r' : 'n';
+            run.progress->AfterRow(i, row_state, processed, run.state);
+        }
         run.port.ProcessEvents();
     }
     return RowsResult::kAllVisited;
@@ -149,6 +154,45 @@ std::filesystem::path PrepareStaging(const std::filesystem::path& list_file,
 // the current folder given as no folder.
 std::string StagedPrefix(const std::filesystem::path& folder) {
     return folder.empty() ? std::string() : Cp932Path(folder) + "/";
+}
+
+// Takes up the interrupted run staged for the list file: its staged files cut back to its
+// progress record and the rows and state as they were there. Nothing, with the reason
+// shown, when there is none to take up or it was started with other arguments.
+std::optional<RunProgress> TakeUpInterruptedRun(const std::filesystem::path& staging, const std::string& arguments,
+                                                MessagePort& port) {
+    const std::optional<std::string> recorded = IsProgramFolder(staging) ? ReadRunArguments(staging) : std::nullopt;
+    if (!recorded) {
+        port.ShowMessage(ToCp932("error:再開できる変換がない:") + Cp932Path(staging));
+        return std::nullopt;
+    }
+    if (*recorded != arguments) {
+        port.ShowMessage(ToCp932("error:中断した変換と引数が違うため再開できない（同じ引数で実行するか、再開せずに最初から変換してください）:") +
+                         Cp932Path(staging));
+        return std::nullopt;
+    }
+    // Stopped before its first sheet was done: it starts again from the first row.
+    std::optional<RunProgress> progress = LoadRunProgress(staging);
+    if (!progress) progress.emplace();
+    if (const std::string why = RestoreStagedFiles(staging, *progress); !why.empty()) {
+        port.ShowMessage(why);
+        return std::nullopt;
+    }
+    return progress;
+}
+
+// The rows and the sheets' state as a progress record left them.
+void RestoreRun(RunContext& run, const RunProgress& progress) {
+    for (std::size_t i = 0; i < progress.row_states.size() && i < run.sheets.size(); ++i) {
+        if (progress.row_states[i] == 'r') run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));
+        if (progress.row_states[i] != 'n') run.sheets.SetChecked(i, false);
+    }
+    SheetConversionState& state = run.state;
+    state.coordinate_system = progress.coordinate_system;
+    state.corners = progress.corners;
+    state.extent = progress.extent;
+    state.statistics = progress.statistics;
+    state.files_made = progress.files_made;
 }
 
 // A run needs a first row and a list file; otherwise it refuses with the message of what
@@ -178,9 +222,9 @@ void StartRun(RunContext& run) {
 
 // Converts the rows into the layer files, held open from sheet to sheet. However the loop
 // ended, the extractions have ended and the Shapefiles are complete when it returns.
-RowsResult ConvertSheets(RunContext& run) {
+RowsResult ConvertSheets(RunContext& run, std::size_t first_row, std::size_t processed) {
     HeldOutputFiles held_outputs(run.state);
-    const RowsResult completed = ConvertRows(run);
+    const RowsResult completed = ConvertRows(run, first_row, processed);
     run.extractions.Stop();
     held_outputs.Close();
     run.sheets.SetCurrentRow(std::nullopt);
@@ -197,11 +241,21 @@ WorkArrayCapacities ReleaseWorkArrays(SheetConversionState& state) {
 
 // Rebuilds the polygons that sheet edges cut, from the side files the polygon writers left
 // in the output folder.
-void AssembleSeamlessPolygons(RunContext& run) {
+void AssembleSeamlessPolygons(RunContext& run, int first_layer) {
     run.port.SetStatus(ToCp932("シームレス処理実行中"));
     run.port.ProcessEvents();
-    SeamlessRequest seamless{OutputFolderOf(run.list_file), run.request.donut, run.request.error_file,
-                             run.state.projections.ForRun(run.state.coordinate_system)};
+    SeamlessRequest seamless;
+    seamless.output_folder = OutputFolderOf(run.list_file);
+    seamless.donut = run.request.donut;
+    seamless.error_file = run.request.error_file;
+    seamless.projection_wkt = run.state.projections.ForRun(run.state.coordinate_system);
+    seamless.first_layer = first_layer;
+    if (run.progress) {
+        run.progress->InSeamlessStep(first_layer, {}, run.state);
+        seamless.after_layer = [&run](int done, const std::vector<std::filesystem::path>& consumed) {
+            run.progress->InSeamlessStep(done, consumed, run.state);
+        };
+    }
     SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
 }
 
@@ -228,6 +282,11 @@ std::filesystem::path OutputFolderOf(const std::filesystem::path& list_file) {
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
+bool HasResumableRun(const std::filesystem::path& list_file) {
+    const std::filesystem::path staging = StagingFolderOf(list_file);
+    return IsProgramFolder(staging) && LoadRunProgress(staging).has_value();
+}
+
 RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConversionState& state,
                          const ArchiveEntryPoints& archives, MessagePort& port) {
     state.coordinate_system = RunCoordinateSystem{};
@@ -236,7 +295,24 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
 
     const std::filesystem::path given_list_file = request.list_file;
     const std::filesystem::path output_folder = OutputFolderOf(given_list_file);
-    const std::filesystem::path staging = PrepareStaging(given_list_file, output_folder);
+    const std::string arguments = RunArgumentsText(sheets, request.list_file, request.donut);
+    std::optional<RunProgress> resumed;
+    std::filesystem::path staging;
+    if (request.resume) {
+        staging = StagingFolderOf(given_list_file);
+        // A run stopped while it put its output in place only has the rest to move.
+        const bool swapping = IsSwapping(staging);
+        TidyOutputFolder(output_folder, staging);
+        if (swapping && !IsProgramFolder(staging)) {
+            port.ShowMessage(RunClosingMessage(RunOutcome::kCompleted));
+            return RunOutcome::kCompleted;
+        }
+        resumed = TakeUpInterruptedRun(staging, arguments, port);
+        if (!resumed) return RunOutcome::kRefused;
+    } else {
+        staging = PrepareStaging(given_list_file, output_folder);
+        if (!staging.empty() && !WriteRunArguments(staging, arguments)) staging.clear();
+    }
     // Messages name the staged files where they will lie.
     PathRewritingPort staged_port(port, staging.empty() ? std::string() : StagedPrefix(staging),
                                   StagedPrefix(given_list_file.parent_path()));
@@ -244,19 +320,32 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     const std::filesystem::path list_file =
         staging.empty() ? given_list_file : staging / given_list_file.filename();
     ExtractionSchedule extractions(sheets, archives, output_folder);
-    RunContext run{sheets, request, state, archives, run_port, list_file, output_folder, extractions};
+    std::optional<ProgressRecorder> progress;
+    if (!staging.empty()) progress.emplace(staging);
+    RunContext run{sheets,    request,     state,      archives, run_port, list_file, output_folder, extractions,
+                   progress ? &*progress : nullptr};
     ExecuteButtonLock execute(request.set_execute_enabled);
 
     StartRun(run);
-    const RowsResult rows = ConvertSheets(run);
+    std::size_t first_row = 0, processed = 0;
+    int first_seamless_layer = 0;
+    if (resumed) {
+        RestoreRun(run, *resumed);
+        progress->Progress() = *resumed;
+        first_row = resumed->phase == RunProgress::Phase::kRows ? resumed->next_row : sheets.size();
+        processed = resumed->rows_processed;
+        if (resumed->phase == RunProgress::Phase::kSeamless) first_seamless_layer = resumed->seamless_layers_done;
+    }
+    const RowsResult rows = ConvertSheets(run, first_row, processed);
     if (rows == RowsResult::kStopped) {
         port.SetStatus(ToCp932("処理終了"));
         port.ShowMessage(RunClosingMessage(RunOutcome::kStopped));
         return RunOutcome::kStopped;
     }
-    const WorkArrayCapacities capacities = ReleaseWorkArrays(state);
+    WorkArrayCapacities capacities = ReleaseWorkArrays(state);
+    if (progress) capacities = progress->Capacities(capacities);
     WriteListFile(run.list_file, sheets);
-    AssembleSeamlessPolygons(run);
+    AssembleSeamlessPolygons(run, first_seamless_layer);
     WriteMapFiles(run);
     if (!staging.empty()) PutInPlace(staging, output_folder, port);
     execute.Enable();

@@ -38,14 +38,22 @@ struct RunRequest {
     // Asked at every sheet boundary; true stops the run there (a signal, the user), leaving
     // the previous output in place. May be empty.
     std::function<bool()> stop_requested;
+    // Continue the interrupted run of the same list file and arguments from its progress
+    // record, instead of starting over (which discards what that run staged).
+    bool resume = false;
 };
 
 enum class RunOutcome {
     kCompleted,    // every row was visited: "変換が終了しました"
     kInterrupted,  // an archive could not be extracted: "変換が中断しました"
     kRefused,      // nothing to do: "Open File Name Error" or "Save Path Name Error"
-    kStopped,      // stop_requested at a sheet boundary: "変換が中断しました"; nothing put in place
+    kStopped,      // stop_requested at a sheet boundary: "変換が中断しました"; nothing put in
+                   // place, the staged work kept for a resume
 };
+
+// Whether the list file's folder holds the staged work of an interrupted run that a run
+// with `resume` set would continue.
+bool HasResumableRun(const std::filesystem::path& list_file);
 
 // Runs the conversion of every row of `sheets`. The output is built in the list file's
 // staging folder (run/staging.h) and put in place when the run has written everything;

@@ -21,7 +21,9 @@ constexpr std::string_view kStagingPrefix = ".gridora-stage-";
 // The run's own records inside the staging folder, never moved.
 bool IsRunRecord(const std::filesystem::path& relative) {
     const std::string name = relative.native();
-    return name == kFolderMarkerName || name == kSwapRecordName || name.starts_with(std::string(kSwapRecordName) + ".");
+    for (const char* record : {kSwapRecordName, "RUN", "PROGRESS"})
+        if (name == record || name.starts_with(std::string(record) + ".")) return true;
+    return name == kFolderMarkerName;
 }
 
 // Flushes a file's data to the disk; false when it cannot be opened or synced.
@@ -125,13 +127,19 @@ void TidyOutputFolder(const std::filesystem::path& output_folder, const std::fil
     }
     std::sort(leftovers.begin(), leftovers.end());
     for (const std::filesystem::path& folder : leftovers) {
-        if (!keep.empty() && std::filesystem::equivalent(folder, keep, ec)) continue;
         // A swap that was under way is finished: its record says the staged files are whole.
-        if (std::filesystem::exists(folder / kSwapRecordName, ec) &&
-            !MoveRecordedFiles(folder, output_folder, ReadSwapRecord(folder), nullptr))
+        if (std::filesystem::exists(folder / kSwapRecordName, ec)) {
+            if (MoveRecordedFiles(folder, output_folder, ReadSwapRecord(folder), nullptr)) RemoveFolder(folder);
             continue;
+        }
+        if (!keep.empty() && std::filesystem::equivalent(folder, keep, ec)) continue;
         RemoveFolder(folder);
     }
+}
+
+bool IsSwapping(const std::filesystem::path& staging) {
+    std::error_code ec;
+    return IsProgramFolder(staging) && std::filesystem::exists(staging / kSwapRecordName, ec);
 }
 
 bool CreateStagingFolder(const std::filesystem::path& staging) {

@@ -29,9 +29,13 @@ bool IsProgramFolder(const std::filesystem::path& folder);
 // The staging folder of a list file: beside it, ".gridora-stage-" and its file name.
 std::filesystem::path StagingFolderOf(const std::filesystem::path& list_file);
 
-// Completes every swap left half done in `output_folder`, then removes the folders the
-// program left there (marked, name starting with ".gridora-"), except `keep`.
+// Completes every swap left half done in `output_folder` (removing its staging folder),
+// then removes the other folders the program left there (marked, name starting with
+// ".gridora-"), except `keep`.
 void TidyOutputFolder(const std::filesystem::path& output_folder, const std::filesystem::path& keep = {});
+
+// Whether the staging folder's files were being put in place (its swap record exists).
+bool IsSwapping(const std::filesystem::path& staging);
 
 // Creates the staging folder anew (removing one the program left), with its marker. False,
 // with nothing made, when it cannot be created.

@@ -99,7 +99,7 @@ protected:
     }
 
     void Assemble(bool donut = true) {
-        SeamlessRequest request{out, donut, error_file, ""};
+        SeamlessRequest request{out, donut, error_file, "", 0, {}};
         SeamlessAssembly(request, shape, statistics, port);
     }
 

@@ -1,0 +1,101 @@
+// What an interrupted run leaves for --resume. The run records its progress in its staging
+// folder (run/staging.h) at every sheet boundary and after each layer of the seamless step:
+// the rows done and how they ended, the state the sheets carry forward, and the length (and
+// for Shapefiles and tables the record count and bounds) of every staged file. A resume cuts
+// the staged files back to that record and goes on from the first row not finished, so its
+// output is byte for byte that of an uninterrupted run.
+//
+// The record is replaced by rename each time, so a kill leaves the last one whole. The
+// staged files' data reach the disk before a record that counts on them at most every few
+// seconds; after a power cut a record ahead of the data is found out, and the run refused.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/sheet_conversion_state.h"
+#include "input/sheet_list.h"
+#include "run/run_statistics.h"
+
+namespace gridora {
+
+// One staged file as the record knows it.
+struct StagedFileMark {
+    std::filesystem::path path;  // relative to the staging folder
+    std::uint64_t length = 0;
+    std::int64_t records = -1;             // .shp and .dbf: shapes or records
+    std::array<double, 8> bounds{};        // .shp: the header's x, y, z, m minimums and maximums
+};
+
+struct RunProgress {
+    enum class Phase { kRows, kSeamless };
+    Phase phase = Phase::kRows;
+    std::size_t next_row = 0;          // the first row not finished
+    std::size_t rows_processed = 0;    // rows converted so far, for the list's scrolling
+    int seamless_layers_done = 0;      // in the seamless phase
+    // How each row before next_row ended: 'c' converted, 'r' refused (another coordinate
+    // system), 'n' not converted or skipped.
+    std::string row_states;
+    RunCoordinateSystem coordinate_system;
+    CornerTexts corners;
+    RunExtent extent;
+    RunStatistics statistics;
+    LayerFilesMade files_made{};
+    WorkArrayCapacities capacities;
+    std::vector<StagedFileMark> files;
+};
+
+// The arguments of a run as text: the list file, the options that change the output and
+// every row as the run finds it. A resume must find the same.
+std::string RunArgumentsText(const SheetList& sheets, const std::string& list_file, bool donut);
+bool WriteRunArguments(const std::filesystem::path& staging, const std::string& arguments);
+std::optional<std::string> ReadRunArguments(const std::filesystem::path& staging);
+
+// Flushes the open output files to the system (data, the tables' headers) and takes the
+// state of every staged file, the open ones from their handles.
+std::vector<StagedFileMark> MarkStagedFiles(const std::filesystem::path& staging, OpenOutputFiles& open_files);
+
+// Writes the record, replacing the last; `durable` syncs the staged files and the record
+// to the disk first. False when it cannot be written.
+bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& progress, bool durable);
+std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging);
+
+// Cuts the staged files back to the record: each to its length, a Shapefile's index rebuilt
+// from its shapes and its header and the tables' record counts set as recorded; files the
+// record does not know are removed. An empty text when it succeeded, else why not (CP932).
+std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunProgress& progress);
+
+}  // namespace gridora
+
+namespace gridora {
+
+// Keeps the progress record of one run with a staging folder up to date.
+class ProgressRecorder {
+public:
+    explicit ProgressRecorder(std::filesystem::path staging) : staging_(std::move(staging)) {}
+
+    RunProgress& Progress() { return progress_; }
+    // After row `row` ended as `row_state` ('c', 'r' or 'n'; skipped rows too): records
+    // the state the sheets carry forward and the staged files, flushing the open ones.
+    void AfterRow(std::size_t row, char row_state, std::size_t rows_processed, SheetConversionState& state);
+    // Once every row is done, and after each finished layer of the seamless step, which
+    // consumed the side files `consumed`: they are left out of the record, so that a run
+    // resumed before they are gone removes them.
+    void InSeamlessStep(int layers_done, const std::vector<std::filesystem::path>& consumed,
+                        SheetConversionState& state);
+    // The highest work-array capacities of the run so far, the interrupted part included.
+    WorkArrayCapacities Capacities(const WorkArrayCapacities& now) const;
+
+private:
+    void Save(SheetConversionState& state, const std::vector<std::filesystem::path>& consumed = {});
+
+    std::filesystem::path staging_;
+    RunProgress progress_;
+    std::int64_t last_durable_ms_ = 0;
+};
+
+}  // namespace gridora
