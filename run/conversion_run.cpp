@@ -35,7 +35,7 @@ void ReportUnconvertedSheet(MessagePort& port, std::string_view what_utf8, const
 }
 
 // How one row ended.
-enum class RowResult { kConverted, kRefused, kNotConverted, kExtractionFailed };
+enum class RowResult { kConverted, kRefused, kNotConverted, kExtractionFailed, kOutputStopped };
 
 struct RunContext {
     SheetList& sheets;
@@ -54,6 +54,9 @@ RowResult ConvertDescription(RunContext& run, const std::filesystem::path& descr
     SheetOutcome outcome;
     try {
         outcome = ConvertSheet(description, municipality_code, run.list_file, run.state, run.port);
+    } catch (const OutputStopped& stopped) {
+        run.port.ShowMessage(stopped.what());
+        return RowResult::kOutputStopped;
     } catch (const std::exception& e) {
         ReportUnconvertedSheet(run.port, "図葉を変換できません：", description, ToCp932(e.what()));
         return RowResult::kNotConverted;
@@ -115,7 +118,7 @@ bool ConvertRows(RunContext& run) {
         run.sheets.SetCurrentRow(i);
 
         const RowResult result = ConvertRow(run, i, row);
-        if (result == RowResult::kExtractionFailed) return false;
+        if (result == RowResult::kExtractionFailed || result == RowResult::kOutputStopped) return false;
         if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
         if (result == RowResult::kRefused) run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));
         if (result != RowResult::kNotConverted) run.sheets.SetChecked(i, false);
@@ -157,8 +160,14 @@ void StartRun(RunContext& run) {
 // are complete when it returns.
 bool ConvertSheets(RunContext& run) {
     HeldOutputFiles held_outputs(run.state);
-    const bool completed = ConvertRows(run);
+    bool completed = ConvertRows(run);
     run.extractions.Stop();
+    try {
+        run.state.output_files.Finish();
+    } catch (const OutputStopped& stopped) {
+        run.port.ShowMessage(stopped.what());
+        completed = false;
+    }
     held_outputs.Close();
     run.sheets.SetCurrentRow(std::nullopt);
     return completed;
@@ -173,13 +182,19 @@ WorkArrayCapacities ReleaseWorkArrays(SheetConversionState& state) {
 }
 
 // Rebuilds the polygons that sheet edges cut, from the side files the polygon writers left
-// in the output folder.
-void AssembleSeamlessPolygons(RunContext& run) {
+// in the output folder; false when the output stopped it.
+bool AssembleSeamlessPolygons(RunContext& run) {
     run.port.SetStatus(ToCp932("シームレス処理実行中"));
     run.port.ProcessEvents();
     SeamlessRequest seamless{run.output_folder, run.request.donut, run.request.error_file,
                              run.state.projections.ForRun(run.state.coordinate_system)};
-    SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
+    try {
+        SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
+    } catch (const OutputStopped& stopped) {
+        run.port.ShowMessage(stopped.what());
+        return false;
+    }
+    return true;
 }
 
 // Writes the map file, PHP page and support files for the layers the run produced.
@@ -215,10 +230,10 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     ExecuteButtonLock execute(request.set_execute_enabled);
 
     StartRun(run);
-    const bool completed = ConvertSheets(run);
+    bool completed = ConvertSheets(run);
     const WorkArrayCapacities capacities = ReleaseWorkArrays(state);
     WriteListFile(run.list_file, sheets);
-    AssembleSeamlessPolygons(run);
+    completed = AssembleSeamlessPolygons(run) && completed;
     WriteMapFiles(run);
     execute.Enable();
     WriteRunStatistics(request.settings_file, capacities, state.statistics);

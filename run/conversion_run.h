@@ -39,7 +39,7 @@ struct RunRequest {
 
 enum class RunOutcome {
     kCompleted,    // every row was visited: "変換が終了しました"
-    kInterrupted,  // an archive could not be extracted: "変換が中断しました"
+    kInterrupted,  // an archive could not be extracted, or the output stopped (OutputStopped): "変換が中断しました"
     kRefused,      // nothing to do: "Open File Name Error" or "Save Path Name Error"
 };
 
