@@ -34,9 +34,13 @@ constexpr uint64_t kShapefileHeader = 100, kIndexEntry = 8;
 // The end-of-file mark shapelib writes after a table's last record.
 constexpr uint64_t kTableEndMark = 1;
 
+// "error:書き込めない:" + path, and the reason when the system gave one (`error`, an errno
+// value, or 0).
 [[noreturn]] void ThrowUnwritable(const std::filesystem::path& path, int error) {
-    const std::string reason = error == ENOSPC ? ToCp932("ディスクの空きが足りない") : ToCp932(std::strerror(error));
-    throw OutputStopped(ToCp932("error:書き込めない:") + PathToCp932(path) + ":" + reason);
+    std::string message = ToCp932("error:書き込めない:") + PathToCp932(path);
+    if (error != 0)
+        message += ":" + (error == ENOSPC ? ToCp932("ディスクの空きが足りない") : ToCp932(std::strerror(error)));
+    throw OutputStopped(message);
 }
 
 }  // namespace
@@ -162,8 +166,7 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
         // shapelib adds no record when it cannot write back the one before: the shape
         // just written would stand without one.
         if (DBFGetRecordCount(table) != record + 1) {
-            const int error = BufferedFileError(table->fp);
-            ThrowUnwritable(Suffixed(base_, ".dbf"), error != 0 ? error : EIO);
+            ThrowUnwritable(Suffixed(base_, ".dbf"), BufferedFileError(table->fp));
         }
     }
     return ok;
@@ -216,8 +219,7 @@ void AppendShape(ShapeBuffers& buffers, SHPHandle shapes, int shape_type, const 
     port.ShowMessage(ToCp932("error:図形を書き込めない:") + PathToCp932(path) + ":" + std::to_string(record));
     buffers.Clear();
     if (buffers.AppendTo(shapes, shape_type)) return;
-    const int error = BufferedFileError(shapes->fpSHP);
-    ThrowUnwritable(path, error != 0 ? error : EIO);
+    ThrowUnwritable(path, BufferedFileError(shapes->fpSHP));
 }
 
 void CheckWritten(OpenOutputFiles::Files& files, const std::filesystem::path& base) {
