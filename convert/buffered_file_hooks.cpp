@@ -15,15 +15,14 @@ namespace {
 
 // Moves `bytes` between `buffer` and the file at `offset` with pread or pwrite, going on
 // after interrupted and partial transfers. Returns the bytes moved: fewer after an error
-// (`failed` then set) or, reading, at the end of the file.
+// (`error` then set to its errno value) or, reading, at the end of the file.
 template <typename Transfer, typename Byte>
-std::size_t TransferAt(Transfer transfer, int fd, Byte* buffer, std::size_t bytes, uint64_t offset,
-                       bool* failed = nullptr) {
+std::size_t TransferAt(Transfer transfer, int fd, Byte* buffer, std::size_t bytes, uint64_t offset, int& error) {
     std::size_t done = 0;
     while (done < bytes) {
         const ssize_t n = transfer(fd, buffer + done, bytes - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && failed) *failed = true;
+        if (n < 0) error = errno;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
@@ -31,7 +30,9 @@ std::size_t TransferAt(Transfer transfer, int fd, Byte* buffer, std::size_t byte
 }
 
 // A file with a window of its bytes [start, start + valid) held in memory. The window is
-// authoritative for that range; `dirty` says it differs from the disk.
+// authoritative for that range; `dirty` says it differs from the disk. shapelib sees only
+// short counts, and not at all those of a write-back on close, so the file remembers the
+// first error a transfer met for the writer to ask after.
 class WindowedFile {
 public:
     static constexpr std::size_t kWindow = 1 << 20;
@@ -86,10 +87,12 @@ public:
 
     bool Flush() {
         if (!dirty_) return true;
-        if (TransferAt(::pwrite, fd_, window_.data(), window_.size(), start_) < window_.size()) return false;
+        if (WriteAt(window_.data(), window_.size(), start_) < window_.size()) return false;
         dirty_ = false;
         return true;
     }
+
+    int Error() const { return error_; }
 
 private:
     bool Covers(uint64_t at, std::size_t bytes) const {
@@ -102,9 +105,10 @@ private:
     // Reads the window starting at `at`; beyond the end of the file it is shorter or empty.
     bool Load(uint64_t at) {
         window_.resize(kWindow);
-        bool failed = false;
-        const std::size_t done = TransferAt(::pread, fd_, window_.data(), kWindow, at, &failed);
-        if (failed) {
+        int error = 0;
+        const std::size_t done = TransferAt(::pread, fd_, window_.data(), kWindow, at, error);
+        if (error != 0) {
+            Record(error);
             window_.clear();
             return false;
         }
@@ -112,9 +116,26 @@ private:
         start_ = at;
         return true;
     }
-    std::size_t ReadDirect(char* out, std::size_t bytes) { return TransferAt(::pread, fd_, out, bytes, position_); }
+    // Transfers that record their error. A write that stops short without one (pwrite
+    // returning 0) counts as an I/O error; a read may stop short at the end of the file.
+    std::size_t ReadAt(char* out, std::size_t bytes, uint64_t offset) {
+        int error = 0;
+        const std::size_t done = TransferAt(::pread, fd_, out, bytes, offset, error);
+        Record(error);
+        return done;
+    }
+    std::size_t WriteAt(const char* in, std::size_t bytes, uint64_t offset) {
+        int error = 0;
+        const std::size_t done = TransferAt(::pwrite, fd_, in, bytes, offset, error);
+        Record(error == 0 && done < bytes ? EIO : error);
+        return done;
+    }
+    void Record(int error) {
+        if (error_ == 0) error_ = error;
+    }
+    std::size_t ReadDirect(char* out, std::size_t bytes) { return ReadAt(out, bytes, position_); }
     std::size_t WriteDirect(const char* in, std::size_t bytes) {
-        const std::size_t done = TransferAt(::pwrite, fd_, in, bytes, position_);
+        const std::size_t done = WriteAt(in, bytes, position_);
         size_ = std::max(size_, position_ + done);
         return done;
     }
@@ -125,6 +146,7 @@ private:
     uint64_t start_ = 0;
     std::vector<char> window_;
     bool dirty_ = false;
+    int error_ = 0;
 };
 
 WindowedFile* Of(SAFile file) { return reinterpret_cast<WindowedFile*>(file); }
@@ -171,6 +193,8 @@ int Close(SAFile file) {
 }
 
 }  // namespace
+
+int BufferedFileError(SAFile file) { return file ? Of(file)->Error() : 0; }
 
 SAHooks BufferedFileHooks() {
     SAHooks hooks;

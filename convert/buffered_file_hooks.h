@@ -15,4 +15,11 @@ namespace gridora {
 // the file operations replaced. shapelib copies them, so the result may be a temporary.
 SAHooks BufferedFileHooks();
 
+// The first error (an errno value) that reading or writing `file` met since it was
+// opened, a write-back of its buffer included; 0 when none, or for no file. shapelib
+// passes on only short counts, and nothing of a write-back on close, so a writer asks
+// here, before closing, whether what it wrote reached the disk. `file` must have been
+// opened through BufferedFileHooks.
+int BufferedFileError(SAFile file);
+
 }  // namespace gridora

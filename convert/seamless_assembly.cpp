@@ -122,26 +122,43 @@ struct LayerRun {
     MessagePort& port;
 };
 
-// Appends every labelled polygon of the engine to the output; its attributes come from
-// the record of the face's first label.
-void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, DBFHandle source,
-                            OpenOutputFiles::Files& output, const std::filesystem::path& output_base) {
+// Calls `visit` with the label index of every labelled polygon of the engine, its shape
+// built in `run.shape`.
+template <typename Visit>
+void ForEachLabelledPolygon(LayerRun& run, std::span<const LabelPoint> labels, Visit visit) {
     const FirstLabelByFace face_labels(labels);
-    bool ok = true;
     int32_t face = 0, count = 0;
     for (int32_t status = rw_first_polygon(&face, &count); status == 0; status = rw_next_polygon(&face, &count)) {
         if (face <= 0) continue;
         const int label = face_labels.FirstLabelOf(face);
         if (label < 0) continue;
-
         const std::vector<EnginePoint> points = ReadCurrentPolygon();
         BuildPolygonShape(face, points, run.request.donut, run.shape);
+        visit(label);
+    }
+}
+
+// Appends every labelled polygon of the engine to the output; its attributes come from
+// the record of the face's first label. The polygons are measured first, so that a layer
+// that would take a file past the size limit gets none of them (OutputStopped).
+void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, DBFHandle source,
+                            OpenOutputFiles::Files& output, const std::filesystem::path& output_base) {
+    OutputGrowth growth;
+    ForEachLabelledPolygon(run, labels, [&](int) {
+        growth.shape_bytes += run.shape.RecordBytes(SHPT_POLYGON);
+        ++growth.records;
+    });
+    CheckOutputGrowth(output, output_base, growth);
+
+    bool ok = true;
+    ForEachLabelledPolygon(run, labels, [&](int label) {
         run.statistics.RaiseVertexCount(run.shape.VertexCount());
         const int record = DBFGetRecordCount(output.table.get());
-        ok = run.shape.AppendTo(output.shapes.get(), SHPT_POLYGON) && ok;
+        AppendShape(run.shape, output.shapes.get(), SHPT_POLYGON, output_base, record, run.port);
         ok = CopyAttributes(source, labels[static_cast<std::size_t>(label)].record, output.table.get(), record) && ok;
-    }
+    });
     if (!ok) ReportUnwritable(output_base, run.port);
+    FinishOutput(output, output_base);
 }
 
 // Leaves out, with a message, the labels whose record is not in the base table.

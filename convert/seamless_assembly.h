@@ -79,7 +79,10 @@ std::string MissingPolygonEntry(const LabelPoint& label);
 
 // Runs the assembly over the output folder. Uses `shape` for every polygon written, counts
 // the label points in no polygon in `statistics`, raising its largest vertex count, and
-// reports what it cannot do through `port`.
+// reports what it cannot do through `port`. Throws OutputStopped when a layer's polygons
+// would take one of its _pgn files past FileSizeLimit() (none of them is written then) or
+// a write of them failed; the layers after it are not assembled, and the caller must stop
+// the run.
 void SeamlessAssembly(const SeamlessRequest& request, ShapeBuffers& shape, RunStatistics& statistics,
                       MessagePort& port);
 

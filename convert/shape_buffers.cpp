@@ -1,7 +1,14 @@
 #include "convert/shape_buffers.h"
 
-
 namespace gridora {
+
+uint64_t ShapeRecordBytes(int shape_type, int parts, int vertices) {
+    constexpr uint64_t kRecordHeader = 8, kTypeWord = 4, kBox = 32, kCounts = 8, kPartStart = 4, kXY = 16;
+    if (vertices == 0) return kRecordHeader + kTypeWord;
+    if (shape_type == SHPT_POINT) return kRecordHeader + kTypeWord + kXY;
+    return kRecordHeader + kTypeWord + kBox + kCounts + kPartStart * static_cast<uint64_t>(parts > 1 ? parts : 1) +
+           kXY * static_cast<uint64_t>(vertices);
+}
 
 void ShapeBuffers::Clear() {
     x_.clear();

@@ -31,7 +31,8 @@ struct SheetConversionState {
     // The output Shapefiles of the sheets written so far. The sheet dispatch closes them
     // after each sheet unless `keep_outputs_open` is set; a run that sets it converts its
     // sheets in time proportional to their number, and must call CloseOutputFiles after
-    // the last sheet, before anything reads the output.
+    // the last sheet, before anything reads the output; output_files.Finish() closes them
+    // saying whether every write reached the disk.
     OpenOutputFiles output_files;
     bool keep_outputs_open = false;
 

@@ -117,7 +117,7 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
 
     WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(sheet.coordinate_system),
                      run.output_files, port);
-    if (!run.keep_outputs_open) run.CloseOutputFiles();
+    if (!run.keep_outputs_open) run.output_files.Finish();
     run.coordinate_system = sheet.coordinate_system;
     run.corners = std::move(sheet.corners);
     run.extent = sheet.extent;

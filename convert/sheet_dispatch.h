@@ -19,7 +19,9 @@ enum class SheetOutcome {
 
 // Converts the sheet of `description` into the folder of `list_file`. The sheet's output
 // is written only once the whole sheet has been read, so a sheet that is refused or
-// abandoned leaves the output files and the run state as they were.
+// abandoned leaves the output files and the run state as they were. Throws OutputStopped
+// (see WriteSheetOutput) when the output cannot take the sheet; the run state is then as
+// it was, and the caller must stop the run.
 SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_view municipality_code,
                           const std::filesystem::path& list_file, SheetConversionState& run, MessagePort& port);
 

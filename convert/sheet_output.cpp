@@ -1,20 +1,49 @@
 // Expects: groups staged by the layer writers of one sheet, in writing order.
 // Leaves: the groups' Shapefiles, tables, .prj and side files created or appended to, one
-// shape per record, and their file-made flags set.
+// shape and one index entry per record, none past the size limit, and their file-made
+// flags set; or OutputStopped.
 #include "convert/attribute_table.h"
 #include "convert/sheet_output.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "convert/buffered_file_hooks.h"
+#include "convert/layer_writers.h"
 #include "convert/projection_files.h"
 #include "convert/shape_buffers.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 
 namespace gridora {
+
+namespace {
+
+constexpr uint64_t kReadableFileSize = 2147483647;  // 2^31 - 1
+// What shapelib puts before the shapes of a .shp and the entries of a .shx, and what one
+// index entry takes.
+constexpr uint64_t kShapefileHeader = 100, kIndexEntry = 8;
+// The end-of-file mark shapelib writes after a table's last record.
+constexpr uint64_t kTableEndMark = 1;
+
+// "error:書き込めない:" + path, and the reason when the system gave one (`error`, an errno
+// value, or 0).
+[[noreturn]] void ThrowUnwritable(const std::filesystem::path& path, int error) {
+    std::string message = ToCp932("error:書き込めない:") + PathToCp932(path);
+    if (error != 0)
+        message += ":" + (error == ENOSPC ? ToCp932("ディスクの空きが足りない") : ToCp932(std::strerror(error)));
+    throw OutputStopped(message);
+}
+
+}  // namespace
 
 bool& FileMadeFlag(LayerFilesMade& made, int layer, FileFlag flag) {
     LayerFiles& files = made.at(static_cast<std::size_t>(layer));
@@ -96,7 +125,14 @@ int StagedShapefile::VertexCount(int record) const {
     return static_cast<int>(VertexEnd(record) - records_.at(static_cast<std::size_t>(record)).first_vertex);
 }
 
-bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers) const {
+OutputGrowth StagedShapefile::Growth() const {
+    OutputGrowth growth;
+    for (int r = 0; r < RecordCount(); ++r) growth.shape_bytes += ShapeRecordBytes(shape_type_, PartCount(r), VertexCount(r));
+    growth.records = records_.size();
+    return growth;
+}
+
+bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers, MessagePort& port) const {
     bool ok = true;
     const int first = DBFGetRecordCount(table);
     for (int r = 0; r < RecordCount(); ++r) {
@@ -113,9 +149,9 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
             }
             buffers.AddVertex(x_[p], y_[p]);
         }
-        ok = buffers.AppendTo(shapes, shape_type_) && ok;
-
         const int record = first + r;
+        AppendShape(buffers, shapes, shape_type_, base_, record, port);
+
         const std::size_t begin = staged.first_value;
         const std::size_t end = ValueEnd(r);
         // A record comes into being with its first written field.
@@ -127,8 +163,98 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
                                    : WriteAttributeText(table, record, value.field, value.text)) &&
                  ok;
         }
+        // shapelib adds no record when it cannot write back the one before: the shape
+        // just written would stand without one.
+        if (DBFGetRecordCount(table) != record + 1) {
+            ThrowUnwritable(Suffixed(base_, ".dbf"), BufferedFileError(table->fp));
+        }
     }
     return ok;
+}
+
+void ReportUnwritable(const std::filesystem::path& path, MessagePort& port) {
+    port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(path));
+}
+
+
+uint64_t FileSizeLimit() {
+    if (const char* text = std::getenv("GRIDORA_FILE_SIZE_LIMIT")) {
+        uint64_t limit = 0;
+        const char* end = text + std::strlen(text);
+        const auto [stop, error] = std::from_chars(text, end, limit);
+        if (error == std::errc() && stop == end && limit >= 1 && limit <= kReadableFileSize) return limit;
+    }
+    return kReadableFileSize;
+}
+
+void CheckOutputGrowth(const OpenOutputFiles::Files& files, const std::filesystem::path& base,
+                       const OutputGrowth& growth) {
+    if (growth.records == 0) return;
+    const SHPInfo& shapes = *files.shapes;
+    const DBFInfo& table = *files.table;
+    const auto shapes_then = static_cast<uint64_t>(shapes.nRecords) + growth.records;
+    const auto records_then = static_cast<uint64_t>(table.nRecords) + growth.records;
+    const struct {
+        const char* suffix;
+        uint64_t size;
+    } sizes[] = {
+        {".shp", shapes.nFileSize + growth.shape_bytes},
+        {".shx", kShapefileHeader + kIndexEntry * shapes_then},
+        {".dbf", static_cast<uint64_t>(table.nHeaderLength) +
+                     static_cast<uint64_t>(table.nRecordLength) * records_then + kTableEndMark},
+    };
+    const uint64_t limit = FileSizeLimit();
+    for (const auto& file : sizes) {
+        if (file.size <= limit) continue;
+        throw OutputStopped(ToCp932("error:ファイルが大きさの上限を超える:") + PathToCp932(base.filename()) + ":" +
+                            PathToCp932(Suffixed(base, file.suffix)) + ":" + std::to_string(limit) +
+                            ToCp932("バイト\r\n一度に変換する図葉を減らし、残りは別の出力フォルダに変換してください"));
+    }
+}
+
+void AppendShape(ShapeBuffers& buffers, SHPHandle shapes, int shape_type, const std::filesystem::path& base,
+                 int record, MessagePort& port) {
+    if (buffers.AppendTo(shapes, shape_type)) return;
+    const std::filesystem::path path = Suffixed(base, ".shp");
+    port.ShowMessage(ToCp932("error:図形を書き込めない:") + PathToCp932(path) + ":" + std::to_string(record));
+    buffers.Clear();
+    if (buffers.AppendTo(shapes, shape_type)) return;
+    ThrowUnwritable(path, BufferedFileError(shapes->fpSHP));
+}
+
+void CheckWritten(OpenOutputFiles::Files& files, const std::filesystem::path& base) {
+    if (files.failure_reported) return;
+    const struct {
+        SAFile file;
+        const char* suffix;
+    } written[] = {{files.shapes ? files.shapes->fpSHP : nullptr, ".shp"},
+                   {files.shapes ? files.shapes->fpSHX : nullptr, ".shx"},
+                   {files.table ? files.table->fp : nullptr, ".dbf"}};
+    for (const auto& file : written) {
+        if (const int error = BufferedFileError(file.file); error != 0) {
+            files.failure_reported = true;
+            ThrowUnwritable(Suffixed(base, file.suffix), error);
+        }
+    }
+}
+
+void FinishOutput(OpenOutputFiles::Files& files, const std::filesystem::path& base) {
+    // shapelib completes the files on close but cannot say whether that worked; completed
+    // here, they are asked first. A completed .shp is not written again on close.
+    if (files.shapes && files.shapes->bUpdated) {
+        SHPWriteHeader(files.shapes.get());
+        files.shapes->bUpdated = 0;
+    }
+    if (files.table && files.table->bUpdated) DBFUpdateHeader(files.table.get());
+    try {
+        CheckWritten(files, base);
+    } catch (const OutputStopped&) {
+        files.shapes.reset();
+        files.table.reset();
+        throw;
+    }
+    files.shapes.reset();
+    files.table.reset();
 }
 
 OpenOutputFiles::Files OpenOrCreateOutput(const std::filesystem::path& base, int shape_type, std::string_view schema,
@@ -137,9 +263,7 @@ OpenOutputFiles::Files OpenOrCreateOutput(const std::filesystem::path& base, int
     SAHooks hooks = BufferedFileHooks();
     if (open_existing) {
         file.shapes.reset(SHPOpenLL(base.c_str(), "r+b", &hooks));
-        std::filesystem::path table = base;
-        table += ".dbf";
-        file.table.reset(DBFOpenLL(table.c_str(), "r+b", &hooks));
+        file.table.reset(DBFOpenLL(Suffixed(base, ".dbf").c_str(), "r+b", &hooks));
     }
     if (!file.shapes) {
         file.shapes.reset(SHPCreateLL(base.c_str(), shape_type, &hooks));
@@ -152,10 +276,6 @@ OpenOutputFiles::Files OpenOrCreateOutput(const std::filesystem::path& base, int
     return file;
 }
 
-void ReportUnwritable(const std::filesystem::path& path, MessagePort& port) {
-    port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(path));
-}
-
 StagedFileGroup& SheetOutput::AddGroup(int layer, FileFlag flag) {
     StagedFileGroup& group = groups.emplace_back();
     group.layer = layer;
@@ -165,16 +285,30 @@ StagedFileGroup& SheetOutput::AddGroup(int layer, FileFlag flag) {
 
 namespace {
 
-OpenOutputFiles::Files OpenOrCreate(const StagedShapefile& staged, bool made, std::string_view projection_wkt) {
-    return OpenOrCreateOutput(staged.Base(), staged.ShapeType(), staged.Schema(), made, projection_wkt);
+// Writes `text` to the end of `path`, or in place of its contents when `truncate` is set.
+// An error opening the file is reported and leaves it; an error writing it stops the output.
+void WriteText(const std::filesystem::path& path, std::string_view text, bool truncate, MessagePort& port) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND), 0666);
+    if (fd < 0) {
+        ReportUnwritable(path, port);
+        return;
+    }
+    std::size_t done = 0;
+    int error = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    if (error != 0) ThrowUnwritable(path, error);
 }
 
 void WriteSideFile(const StagedSideFile& side, bool made, int first_record, MessagePort& port) {
-    std::ofstream out(side.path, std::ios::binary | (made ? std::ios::app : std::ios::trunc));
-    if (!out) {
-        ReportUnwritable(side.path, port);
-        return;
-    }
     std::string text;
     for (const StagedSideFile::Line& line : side.lines) {
         if (line.record >= 0) {
@@ -184,15 +318,17 @@ void WriteSideFile(const StagedSideFile& side, bool made, int first_record, Mess
         text += line.text;
         text += "\r\n";
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out.flush()) ReportUnwritable(side.path, port);
+    WriteText(side.path, text, !made, port);
 }
 
-void WriteGroup(const StagedFileGroup& group, bool made, ShapeBuffers& buffers, std::string_view projection_wkt,
-                OpenOutputFiles& open_files, MessagePort& port) {
-    int first_record = -1;  // of the first Shapefile, for the side file's record numbers
-    for (std::size_t i = 0; i < group.shapefiles.size(); ++i) {
-        const StagedShapefile& staged = group.shapefiles[i];
+// The open files of each Shapefile of a group, in its order; nullptr for one that can be
+// neither opened nor created (reported).
+using GroupFiles = std::vector<OpenOutputFiles::Files*>;
+
+GroupFiles OpenGroup(const StagedFileGroup& group, bool made, std::string_view projection_wkt,
+                     OpenOutputFiles& open_files, MessagePort& port) {
+    GroupFiles files;
+    for (const StagedShapefile& staged : group.shapefiles) {
         OpenOutputFiles::Files* file = open_files.Find(staged.Base());
         if (file && !made) {
             // Closed before it is created anew, or closing would write over the new file.
@@ -200,15 +336,53 @@ void WriteGroup(const StagedFileGroup& group, bool made, ShapeBuffers& buffers, 
             file = nullptr;
         }
         if (!file) {
-            OpenOutputFiles::Files opened = OpenOrCreate(staged, made, projection_wkt);
-            if (!opened.shapes || !opened.table) {
+            OpenOutputFiles::Files opened =
+                OpenOrCreateOutput(staged.Base(), staged.ShapeType(), staged.Schema(), made, projection_wkt);
+            if (opened.shapes && opened.table) {
+                file = &open_files.Keep(staged.Base(), std::move(opened));
+            } else {
                 ReportUnwritable(staged.Base(), port);
-                continue;
             }
-            file = &open_files.Keep(staged.Base(), std::move(opened));
         }
+        files.push_back(file);
+    }
+    return files;
+}
+
+// Throws OutputStopped when the sheet would take one of its files past the size limit;
+// a file several groups append to counts with all they add.
+void CheckSheetGrowth(const SheetOutput& output, const std::vector<GroupFiles>& files) {
+    std::vector<std::pair<OpenOutputFiles::Files*, const StagedShapefile*>> order;
+    std::map<OpenOutputFiles::Files*, OutputGrowth> growth;
+    for (std::size_t g = 0; g < output.groups.size(); ++g) {
+        for (std::size_t i = 0; i < files[g].size(); ++i) {
+            OpenOutputFiles::Files* file = files[g][i];
+            if (!file) continue;
+            const StagedShapefile& staged = output.groups[g].shapefiles[i];
+            if (!growth.contains(file)) order.emplace_back(file, &staged);
+            const OutputGrowth added = staged.Growth();
+            growth[file].shape_bytes += added.shape_bytes;
+            growth[file].records += added.records;
+        }
+    }
+    for (const auto& [file, staged] : order) CheckOutputGrowth(*file, staged->Base(), growth[file]);
+}
+
+void WriteGroup(const StagedFileGroup& group, const GroupFiles& files, bool made, ShapeBuffers& buffers,
+                MessagePort& port) {
+    int first_record = -1;  // of the first Shapefile, for the side file's record numbers
+    for (std::size_t i = 0; i < group.shapefiles.size(); ++i) {
+        OpenOutputFiles::Files* file = files[i];
+        if (!file) continue;
+        const StagedShapefile& staged = group.shapefiles[i];
         if (i == 0) first_record = DBFGetRecordCount(file->table.get());
-        if (!staged.AppendTo(file->shapes.get(), file->table.get(), buffers)) ReportUnwritable(staged.Base(), port);
+        try {
+            if (!staged.AppendTo(file->shapes.get(), file->table.get(), buffers, port))
+                ReportUnwritable(staged.Base(), port);
+        } catch (const OutputStopped&) {
+            file->failure_reported = true;
+            throw;
+        }
     }
     if (group.has_side_file) WriteSideFile(group.side_file, made, first_record, port);
 }
@@ -227,13 +401,42 @@ OpenOutputFiles::Files& OpenOutputFiles::Keep(const std::filesystem::path& base,
 
 void OpenOutputFiles::Close(const std::filesystem::path& base) { files_.erase(base); }
 
+void OpenOutputFiles::Finish() {
+    std::optional<OutputStopped> first;
+    for (auto& [base, files] : files_) {
+        try {
+            FinishOutput(files, base);
+        } catch (const OutputStopped& stopped) {
+            if (!first) first = stopped;
+        }
+    }
+    files_.clear();
+    if (first) throw *first;
+}
+
 void WriteSheetOutput(const SheetOutput& output, LayerFilesMade& files_made, ShapeBuffers& buffers,
                       std::string_view projection_wkt, OpenOutputFiles& open_files, MessagePort& port) {
+    // Every file is opened and the sheet measured against the size limit before anything
+    // of it is written. The groups see the file-made flags as they will be when each is
+    // written: a group creates what an earlier group of the sheet has not.
+    std::vector<GroupFiles> files;
+    LayerFilesMade made_then = files_made;
     for (const StagedFileGroup& group : output.groups) {
-        bool& made = FileMadeFlag(files_made, group.layer, group.flag);
-        WriteGroup(group, made, buffers, projection_wkt, open_files, port);
+        bool& made = FileMadeFlag(made_then, group.layer, group.flag);
+        files.push_back(OpenGroup(group, made, projection_wkt, open_files, port));
         made = true;
     }
+    CheckSheetGrowth(output, files);
+
+    for (std::size_t g = 0; g < output.groups.size(); ++g) {
+        const StagedFileGroup& group = output.groups[g];
+        bool& made = FileMadeFlag(files_made, group.layer, group.flag);
+        WriteGroup(group, files[g], made, buffers, port);
+        made = true;
+    }
+    for (std::size_t g = 0; g < output.groups.size(); ++g)
+        for (std::size_t i = 0; i < files[g].size(); ++i)
+            if (files[g][i]) CheckWritten(*files[g][i], output.groups[g].shapefiles[i].Base());
 }
 
 }  // namespace gridora

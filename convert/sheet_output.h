@@ -5,6 +5,10 @@
 // is not a number) is then dropped whole, and every output file keeps one shape per
 // record. WriteSheetOutput writes a staged sheet with the opening rules of the layers'
 // files: create them when the run has not made them yet, otherwise append.
+//
+// Every written layer keeps one shape and one index entry per table record, and no .shp,
+// .shx or .dbf grows past FileSizeLimit(). What would break either, a sheet too large for
+// the limit or a write the disk refuses, stops the output with OutputStopped.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +16,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +29,29 @@
 namespace gridora {
 
 class ShapeBuffers;
+
+// Writing the output cannot go on: a file would grow past FileSizeLimit(), or the disk
+// refused a write (no space left, an I/O error). what() is the message for the port
+// (CP932), naming the layer and file. The files are left with their shapes, index entries
+// and records in step as far as the disk took them; with the size limit, nothing of the
+// sheet or layer that would pass it is written. The caller must show the message and stop
+// the run: every later sheet would meet the same.
+class OutputStopped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The size no .shp, .shx or .dbf may pass: 2^31 - 1 bytes, beyond which MapServer and
+// other Shapefile readers refuse or misread the file. The environment variable
+// GRIDORA_FILE_SIZE_LIMIT, a number from 1 up to that, lowers it, so that tests reach it
+// with a few sheets; other values are ignored.
+uint64_t FileSizeLimit();
+
+// What appending shapes and records adds to a Shapefile and its table.
+struct OutputGrowth {
+    uint64_t shape_bytes = 0;  // to the .shp, record headers included
+    uint64_t records = 0;      // shapes, index entries and table records alike
+};
 
 // Which of a layer's file-made flags governs a group of files.
 enum class FileFlag { Point, Line, Polygon };
@@ -56,8 +84,13 @@ public:
     int VertexCount(int record) const;
     int PartCount(int record) const;
 
-    // Appends the staged records to open files, each shape through `buffers`.
-    bool AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers) const;
+    // What AppendTo adds to the files.
+    OutputGrowth Growth() const;
+
+    // Appends the staged records to open files, each shape through `buffers` and
+    // AppendShape. False when a value could not be written; throws OutputStopped when a
+    // shape or a record could not be added at all.
+    bool AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers, MessagePort& port) const;
 
 private:
     struct Value {
@@ -130,13 +163,19 @@ public:
     struct Files {
         std::unique_ptr<SHPInfo, ShapefileCloser> shapes;
         std::unique_ptr<DBFInfo, TableCloser> table;
+        // A failed write of these files has been reported by an OutputStopped already.
+        bool failure_reported = false;
     };
 
     // The open files of an output base, or nullptr.
     Files* Find(const std::filesystem::path& base);
     Files& Keep(const std::filesystem::path& base, Files files);
+    // Close and CloseAll close without a word; scopes that end use them.
     void Close(const std::filesystem::path& base);
     void CloseAll() { files_.clear(); }
+    // Completes the headers and indexes of every file and closes them all; then throws
+    // OutputStopped for the first file a write failed in that no OutputStopped named yet.
+    void Finish();
     bool Empty() const { return files_.empty(); }
     // Every open output by its base, for a run that records what it has written.
     std::map<std::filesystem::path, Files>& All() { return files_; }
@@ -155,6 +194,31 @@ OpenOutputFiles::Files OpenOrCreateOutput(const std::filesystem::path& base, int
 // The message for an output file that cannot be written: "error:書き込めない:" + path.
 void ReportUnwritable(const std::filesystem::path& path, MessagePort& port);
 
+// Throws OutputStopped when appending `growth` to the open files of `base` would take its
+// .shp, .shx or .dbf past FileSizeLimit(). The message names the layer (the file name of
+// `base`), the file and the limit, and tells how to go on.
+void CheckOutputGrowth(const OpenOutputFiles::Files& files, const std::filesystem::path& base,
+                       const OutputGrowth& growth);
+
+// Appends the shape in `buffers` to `shapes` (of `shape_type`, the Shapefile `base`) as
+// the shape of table record `record` (0-based). A shape shapelib refuses is replaced by a
+// null shape beside its record, so that the record numbers the side files hold stay
+// right, and reported: "error:図形を書き込めない:" + the .shp path + ":" + record. When the
+// file refuses even the null shape it takes nothing more: OutputStopped, before the record
+// is written.
+void AppendShape(ShapeBuffers& buffers, SHPHandle shapes, int shape_type, const std::filesystem::path& base,
+                 int record, MessagePort& port);
+
+// Throws OutputStopped for the first file of `base` (.shp, .shx, .dbf, opened through the
+// buffered hooks) that a write failed in since it was opened, unless one was reported for
+// these files already: "error:書き込めない:" + path + ":" + the system's reason.
+void CheckWritten(OpenOutputFiles::Files& files, const std::filesystem::path& base);
+
+// Completes the headers and index of the files of `base` and closes them; throws as
+// CheckWritten when a write failed, the completing ones included. Closes them whatever
+// happens.
+void FinishOutput(OpenOutputFiles::Files& files, const std::filesystem::path& base);
+
 // Writes every group of a staged sheet in order, then sets the groups' flags. A group
 // whose flag is set appends to its Shapefiles and tables, taking them from `open_files`
 // or opening them for update, and appends to its side file, falling back to creating
@@ -162,6 +226,10 @@ void ReportUnwritable(const std::filesystem::path& path, MessagePort& port);
 // of their schema and writes `projection_wkt` as the .prj of each new Shapefile. The
 // Shapefiles are left in `open_files`. A file that can be neither opened nor created is
 // reported through `port` and its records are lost; the other files are still written.
+//
+// Throws OutputStopped, with nothing of the sheet written, when one of its files would
+// grow past FileSizeLimit(); and, once the sheet is written, when a write of one of its
+// files or side files failed (its files as far as the disk took them).
 void WriteSheetOutput(const SheetOutput& output, LayerFilesMade& files_made, ShapeBuffers& buffers,
                       std::string_view projection_wkt, OpenOutputFiles& open_files, MessagePort& port);
 

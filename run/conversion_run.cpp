@@ -37,10 +37,15 @@ void ReportUnconvertedSheet(MessagePort& port, std::string_view what_utf8, const
 }
 
 // How one row ended.
-enum class RowResult { kConverted, kRefused, kNotConverted, kExtractionFailed };
+enum class RowResult { kConverted, kRefused, kNotConverted, kExtractionFailed, kOutputStopped };
 
 // How the loop over the rows ended.
-enum class RowsResult { kAllVisited, kExtractionFailed, kStopped };
+enum class RowsResult {
+    kAllVisited,
+    kExtractionFailed,
+    kStopped,        // asked to stop at a sheet boundary
+    kOutputStopped,  // an output file could not take more (size limit, disk full)
+};
 
 struct RunContext {
     SheetList& sheets;
@@ -62,6 +67,9 @@ RowResult ConvertDescription(RunContext& run, const std::filesystem::path& descr
     SheetOutcome outcome;
     try {
         outcome = ConvertSheet(description, municipality_code, run.list_file, run.state, run.port);
+    } catch (const OutputStopped& stopped) {
+        run.port.ShowMessage(stopped.what());
+        return RowResult::kOutputStopped;
     } catch (const std::exception& e) {
         ReportUnconvertedSheet(run.port, "図葉を変換できません：", description, ToCp932(e.what()));
         return RowResult::kNotConverted;
@@ -124,6 +132,7 @@ RowsResult ConvertRows(RunContext& run, std::size_t first, std::size_t processed
 
         const RowResult result = ConvertRow(run, i, row);
         if (result == RowResult::kExtractionFailed) return RowsResult::kExtractionFailed;
+        if (result == RowResult::kOutputStopped) return RowsResult::kOutputStopped;
         if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
         if (result == RowResult::kRefused) run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));
         if (result != RowResult::kNotConverted) run.sheets.SetChecked(i, false);
@@ -195,6 +204,14 @@ void RestoreRun(RunContext& run, const RunProgress& progress) {
     state.files_made = progress.files_made;
 }
 
+// The end of a run that puts nothing in place: stopped on request, or by its output.
+RunOutcome EndWithoutOutput(MessagePort& port, RowsResult rows) {
+    const RunOutcome outcome = rows == RowsResult::kStopped ? RunOutcome::kStopped : RunOutcome::kInterrupted;
+    port.SetStatus(ToCp932("処理終了"));
+    port.ShowMessage(RunClosingMessage(outcome));
+    return outcome;
+}
+
 // A run needs a first row and a list file; otherwise it refuses with the message of what
 // is missing.
 bool AdmitRequest(const SheetList& sheets, const RunRequest& request, MessagePort& port) {
@@ -224,8 +241,14 @@ void StartRun(RunContext& run) {
 // ended, the extractions have ended and the Shapefiles are complete when it returns.
 RowsResult ConvertSheets(RunContext& run, std::size_t first_row, std::size_t processed) {
     HeldOutputFiles held_outputs(run.state);
-    const RowsResult completed = ConvertRows(run, first_row, processed);
+    RowsResult completed = ConvertRows(run, first_row, processed);
     run.extractions.Stop();
+    try {
+        run.state.output_files.Finish();
+    } catch (const OutputStopped& stopped) {
+        run.port.ShowMessage(stopped.what());
+        completed = RowsResult::kOutputStopped;
+    }
     held_outputs.Close();
     run.sheets.SetCurrentRow(std::nullopt);
     return completed;
@@ -240,8 +263,8 @@ WorkArrayCapacities ReleaseWorkArrays(SheetConversionState& state) {
 }
 
 // Rebuilds the polygons that sheet edges cut, from the side files the polygon writers left
-// in the output folder.
-void AssembleSeamlessPolygons(RunContext& run, int first_layer) {
+// in the output folder; false when the output stopped it.
+bool AssembleSeamlessPolygons(RunContext& run, int first_layer) {
     run.port.SetStatus(ToCp932("シームレス処理実行中"));
     run.port.ProcessEvents();
     SeamlessRequest seamless;
@@ -256,7 +279,13 @@ void AssembleSeamlessPolygons(RunContext& run, int first_layer) {
             run.progress->InSeamlessStep(done, consumed, run.state);
         };
     }
-    SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
+    try {
+        SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
+    } catch (const OutputStopped& stopped) {
+        run.port.ShowMessage(stopped.what());
+        return false;
+    }
+    return true;
 }
 
 // Writes the map file, PHP page and support files for the layers the run produced.
@@ -337,15 +366,13 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
         if (resumed->phase == RunProgress::Phase::kSeamless) first_seamless_layer = resumed->seamless_layers_done;
     }
     const RowsResult rows = ConvertSheets(run, first_row, processed);
-    if (rows == RowsResult::kStopped) {
-        port.SetStatus(ToCp932("処理終了"));
-        port.ShowMessage(RunClosingMessage(RunOutcome::kStopped));
-        return RunOutcome::kStopped;
-    }
+    // Stopped, or an output file that can take no more: nothing is put in place, and the
+    // staged work waits for a resume (once there is room, or with fewer sheets).
+    if (rows == RowsResult::kStopped || rows == RowsResult::kOutputStopped) return EndWithoutOutput(port, rows);
     WorkArrayCapacities capacities = ReleaseWorkArrays(state);
     if (progress) capacities = progress->Capacities(capacities);
     WriteListFile(run.list_file, sheets);
-    AssembleSeamlessPolygons(run, first_seamless_layer);
+    if (!AssembleSeamlessPolygons(run, first_seamless_layer)) return EndWithoutOutput(port, RowsResult::kOutputStopped);
     WriteMapFiles(run);
     if (!staging.empty()) PutInPlace(staging, output_folder, port);
     execute.Enable();

@@ -45,7 +45,7 @@ struct RunRequest {
 
 enum class RunOutcome {
     kCompleted,    // every row was visited: "変換が終了しました"
-    kInterrupted,  // an archive could not be extracted: "変換が中断しました"
+    kInterrupted,  // an archive could not be extracted, or the output stopped (OutputStopped): "変換が中断しました"
     kRefused,      // nothing to do: "Open File Name Error" or "Save Path Name Error"
     kStopped,      // stop_requested at a sheet boundary: "変換が中断しました"; nothing put in
                    // place, the staged work kept for a resume

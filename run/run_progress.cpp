@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 
+#include "convert/buffered_file_hooks.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 
@@ -178,15 +179,18 @@ std::optional<std::string> ReadRunArguments(const std::filesystem::path& staging
     return ReadWhole(staging / kArgumentsName);
 }
 
-std::vector<StagedFileMark> MarkStagedFiles(const std::filesystem::path& staging, OpenOutputFiles& open_files) {
+std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem::path& staging,
+                                                           OpenOutputFiles& open_files) {
     // The open files first: their data and headers out of the program's buffers.
     std::map<std::filesystem::path, StagedFileMark> marks;
+    bool written = true;
     for (auto& [base, files] : open_files.All()) {
         std::filesystem::path shp = base, dbf = base;
         shp += ".shp";
         dbf += ".dbf";
         if (SHPInfo* shapes = files.shapes.get()) {
             shapes->sHooks.FFlush(shapes->fpSHP);
+            written = written && BufferedFileError(shapes->fpSHP) == 0;
             StagedFileMark mark{shp.lexically_relative(staging), shapes->nFileSize, shapes->nRecords, {}};
             for (int i = 0; i < 4; ++i) {
                 mark.bounds[static_cast<std::size_t>(i)] = shapes->adBoundsMin[i];
@@ -196,9 +200,12 @@ std::vector<StagedFileMark> MarkStagedFiles(const std::filesystem::path& staging
         }
         if (DBFInfo* table = files.table.get()) {
             DBFUpdateHeader(table);
+            written = written && BufferedFileError(table->fp) == 0;
             marks[dbf] = StagedFileMark{dbf.lexically_relative(staging), 0, DBFGetRecordCount(table), {}};
         }
     }
+    // Data the disk did not take (full, failing) are not counted on.
+    if (!written) return std::nullopt;
     std::vector<StagedFileMark> result;
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(staging, ec);
@@ -435,7 +442,10 @@ void ProgressRecorder::Save(SheetConversionState& state, const std::vector<std::
     progress_.extent = state.extent;
     progress_.statistics = state.statistics;
     progress_.files_made = state.files_made;
-    progress_.files = MarkStagedFiles(staging_, state.output_files);
+    std::optional<std::vector<StagedFileMark>> files = MarkStagedFiles(staging_, state.output_files);
+    // The last record stays when the files could not be flushed: a resume goes back to it.
+    if (!files) return;
+    progress_.files = std::move(*files);
     std::erase_if(progress_.files, [&](const StagedFileMark& f) {
         return std::find(consumed.begin(), consumed.end(), staging_ / f.path) != consumed.end();
     });

@@ -56,8 +56,10 @@ bool WriteRunArguments(const std::filesystem::path& staging, const std::string& 
 std::optional<std::string> ReadRunArguments(const std::filesystem::path& staging);
 
 // Flushes the open output files to the system (data, the tables' headers) and takes the
-// state of every staged file, the open ones from their handles.
-std::vector<StagedFileMark> MarkStagedFiles(const std::filesystem::path& staging, OpenOutputFiles& open_files);
+// state of every staged file, the open ones from their handles. Nothing when an open file
+// could not be written (a full disk).
+std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem::path& staging,
+                                                           OpenOutputFiles& open_files);
 
 // Writes the record, replacing the last; `durable` syncs the staged files and the record
 // to the disk first. False when it cannot be written.

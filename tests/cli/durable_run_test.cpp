@@ -14,11 +14,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "output_limits.h"
 #include "platform/lha_writer_helpers.h"
 #include "scratch_folder.h"
 
@@ -181,6 +183,39 @@ TEST_F(DurableRun, SigintStopsAtASheetBoundaryAndTheRunResumes) {
     EXPECT_NE(ReadBytes(folder / "stderr").find("error:"), std::string::npos);
     EXPECT_EQ(Convert(archives, {"--resume"}), 0) << ReadBytes(folder / "stderr");
     EXPECT_TRUE(VisibleFiles(out) == complete);
+}
+
+// The layer files of a folder, which name no folder (the map files do).
+FolderBytes LayerFiles(const fs::path& folder) {
+    FolderBytes layers;
+    for (auto& [name, bytes] : VisibleFiles(folder)) {
+        const fs::path extension = fs::path(name).extension();
+        if (extension == ".shp" || extension == ".shx" || extension == ".dbf") layers[name] = std::move(bytes);
+    }
+    return layers;
+}
+
+TEST_F(DurableRun, ARunStoppedByAFullDiskResumesOnceThereIsRoom) {
+    ASSERT_EQ(Convert(archives), 0);
+    const FolderBytes complete = LayerFiles(out);
+
+    testing::SmallFileSystem disk(folder / "disk", 64u << 20);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+    // Ballast leaves room for a part of the output only.
+    const fs::path ballast = disk.Path() / "ballast";
+    {
+        std::ofstream fill(ballast, std::ios::binary);
+        const std::string block(1 << 20, 'x');
+        for (int mib = 0; mib < 64 - 6; ++mib) fill.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    out = disk.Path() / "out";
+    EXPECT_EQ(Convert(archives), 1);
+    EXPECT_NE(ReadBytes(folder / "stderr").find("error:"), std::string::npos);
+    EXPECT_TRUE(LayerFiles(out).empty());
+
+    fs::remove(ballast);
+    EXPECT_EQ(Convert(archives, {"--resume"}), 0) << ReadBytes(folder / "stderr");
+    EXPECT_TRUE(LayerFiles(out) == complete);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
 #include "platform/lha_writer_helpers.h"
+#include "output_limits.h"
 #include "scratch_folder.h"
 
 namespace gridora {
@@ -52,8 +54,9 @@ struct CliResult {
 
 class GridoraCli : public ::testing::Test {
 protected:
-    CliResult Run(const std::vector<std::string>& arguments) {
-        std::string command = Quote(GRIDORA_CLI);
+    // `environment`: assignments ("NAME=value ") the program runs with.
+    CliResult Run(const std::vector<std::string>& arguments, const std::string& environment = "") {
+        std::string command = environment + Quote(GRIDORA_CLI);
         for (const std::string& a : arguments) command += " " + Quote(a);
         command += " >" + Quote(folder / "stdout") + " 2>" + Quote(folder / "stderr");
         const int status = std::system(command.c_str());
@@ -65,10 +68,10 @@ protected:
     }
 
     // Converts `sources` into `out` with the scratch settings file.
-    CliResult Convert(const fs::path& out, const std::vector<fs::path>& sources) {
+    CliResult Convert(const fs::path& out, const std::vector<fs::path>& sources, const std::string& environment = "") {
         std::vector<std::string> arguments = {"-o", (out / "run.lis").native(), "--settings", settings.native()};
         for (const fs::path& s : sources) arguments.push_back(s.native());
-        return Run(arguments);
+        return Run(arguments, environment);
     }
 
     // A stored archive of the sample sheets of `code`, members in sorted order. With a
@@ -286,6 +289,111 @@ TEST_F(GridoraCli, AnArchiveThatFailsToExtractInterruptsTheRunButTheListAndStati
     EXPECT_EQ(IniFile(settings).ReadInteger(ToCp932("図形"), "sArcIDmax", 0), 4000);
     EXPECT_EQ(RecordCounts(folder / "out").at("zuyo"), 3);
     EXPECT_TRUE(Folders(folder / "out").empty());
+}
+
+// The largest .shp, .shx or .dbf of a folder: its size and path.
+std::pair<uint64_t, fs::path> LargestLayerFile(const fs::path& out) {
+    std::pair<uint64_t, fs::path> largest{0, {}};
+    for (const auto& entry : fs::directory_iterator(out)) {
+        const fs::path extension = entry.path().extension();
+        if (extension == ".shp" || extension == ".shx" || extension == ".dbf")
+            largest = std::max(largest, std::pair<uint64_t, fs::path>{entry.file_size(), entry.path()});
+    }
+    return largest;
+}
+
+// The feature count GDAL's ogrinfo reports for each layer of a folder; -1 for one it
+// cannot open.
+std::map<std::string, int> OgrFeatureCounts(const fs::path& out, const fs::path& scratch) {
+    std::map<std::string, int> counts;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        if (entry.path().extension() != ".shp") continue;
+        const fs::path report = scratch / "ogrinfo.txt";
+        const std::string command = "ogrinfo -ro -al -so " + Quote(entry.path()) + " >" + Quote(report) + " 2>&1";
+        const int status = std::system(command.c_str());
+        const std::string text = ReadBytes(report);
+        const auto at = text.find("Feature Count: ");
+        counts[entry.path().stem()] =
+            status == 0 && at != std::string::npos ? std::stoi(text.substr(at + 15)) : -1;
+    }
+    return counts;
+}
+
+TEST_F(GridoraCli, AFileThatWouldPassTheSizeLimitStopsTheRunWithEveryLayerInStepAndWithinIt) {
+    const std::vector<fs::path> sources = SampleDescriptions();
+    ASSERT_EQ(Convert(folder / "whole", sources).exit_code, 0);
+    const auto [largest, largest_file] = LargestLayerFile(folder / "whole");
+    const bool have_ogrinfo = std::system("command -v ogrinfo >/dev/null 2>&1") == 0;
+
+    const struct {
+        uint64_t limit;
+        bool completes;
+        std::string file;  // named by the message; empty: not checked
+    } cases[] = {{largest, true, ""}, {largest - 1, false, largest_file.filename()}, {200000, false, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        const fs::path out = folder / std::to_string(c.limit);
+        const CliResult result =
+            Convert(out, sources, "GRIDORA_FILE_SIZE_LIMIT=" + std::to_string(c.limit) + " ");
+        if (c.completes) {
+            EXPECT_EQ(result.exit_code, 0) << result.err;
+            EXPECT_EQ(OutputFiles(out), OutputFiles(folder / "whole"));
+            continue;
+        }
+        EXPECT_EQ(result.exit_code, 1);
+        const std::string head = "error:ファイルが大きさの上限を超える:";
+        const auto at = result.err.find(head);
+        ASSERT_NE(at, std::string::npos) << result.err;
+        // layer:file:limit, then how to go on.
+        const std::string named = result.err.substr(at + head.size(), result.err.find('\n', at) - at - head.size());
+        const std::string layer = named.substr(0, named.find(':'));
+        const fs::path file = named.substr(layer.size() + 1, named.rfind(':') - layer.size() - 1);
+        EXPECT_EQ(file.parent_path(), out);
+        EXPECT_EQ(file.stem(), layer);
+        if (!c.file.empty()) {
+            EXPECT_EQ(file.filename(), c.file);
+        }
+        EXPECT_TRUE(named.ends_with(":" + std::to_string(c.limit) + "バイト")) << named;
+        EXPECT_NE(result.err.find("一度に変換する図葉を減らし"), std::string::npos);
+        EXPECT_TRUE(result.err.ends_with("変換が中断しました\n")) << result.err;
+
+        // Nothing put in place; the staged files, kept for a resume, in step and within it.
+        for (const auto& entry : fs::directory_iterator(out)) EXPECT_NE(entry.path().extension(), ".shp");
+        const fs::path staged = out / ".gridora-stage-run.lis";
+        const std::map<std::string, int> counts = RecordCounts(staged);  // shapes = records
+        EXPECT_FALSE(counts.empty());
+        for (const auto& entry : fs::directory_iterator(staged)) {
+            const fs::path extension = entry.path().extension();
+            if (extension == ".shp" || extension == ".shx" || extension == ".dbf") {
+                EXPECT_LE(entry.file_size(), c.limit) << entry.path();
+            }
+        }
+        for (const auto& [layer_name, count] : counts) {
+            const fs::path base = staged / layer_name;
+            EXPECT_EQ(fs::file_size(fs::path(base) += ".shx"), 100u + 8u * static_cast<unsigned>(count)) << base;
+        }
+        if (have_ogrinfo) {
+            std::map<std::string, int> read = OgrFeatureCounts(staged, folder.Path());
+            EXPECT_EQ(read, counts);
+        }
+    }
+}
+
+TEST_F(GridoraCli, AFullDiskInterruptsTheRunWithAMessageNamingTheFile) {
+    testing::SmallFileSystem disk(folder / "disk", 300 << 10);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+    const fs::path out = disk.Path() / "out";
+    const CliResult result = Convert(out, SampleDescriptions());
+    EXPECT_EQ(result.exit_code, 1);
+    // Files the full disk lets no one create are reported as before; the first write it
+    // refuses stops the run, naming the file and why.
+    bool named = false;
+    std::istringstream lines(result.err);
+    for (std::string line; std::getline(lines, line);)
+        named = named || (line.starts_with("error:書き込めない:" + out.native() + "/") &&
+                          line.ends_with(":ディスクの空きが足りない"));
+    EXPECT_TRUE(named) << result.err;
+    EXPECT_TRUE(result.err.ends_with("変換が中断しました\n")) << result.err;
 }
 
 // Every path below `root`, relative, with "/" (links listed, not followed).

@@ -2,9 +2,12 @@
 // written through them against the same files written with shapelib's own hooks.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <random>
 
 #include "convert/buffered_file_hooks.h"
+#include "output_limits.h"
 #include "scratch_folder.h"
 
 namespace gridora {
@@ -12,6 +15,7 @@ namespace {
 
 using testing::ReadBytes;
 using testing::ScratchFolder;
+using testing::SmallFileSystem;
 using testing::WriteBytes;
 
 TEST(BufferedFileHooks, ReadsAndWritesAnywhereAsAPlainFileWould) {
@@ -112,6 +116,23 @@ TEST(BufferedFileHooks, ShapefilesAreByteForByteThoseOfShapelibsOwnHooks) {
         EXPECT_GT(a.size(), 1000u);
         EXPECT_TRUE(a == ReadBytes(folder / (std::string("buffered") + extension)));
     }
+}
+
+TEST(BufferedFileHooks, RememberTheFirstErrorOfAFileForTheWriterToAsk) {
+    ScratchFolder folder;
+    SmallFileSystem disk(folder / "disk", 64 << 10);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+    SAHooks hooks = BufferedFileHooks();
+    const std::filesystem::path path = disk.Path() / "file.bin";
+    SAFile file = hooks.FOpen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::string block(4096, 'x');
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(hooks.FWrite(block.data(), 1, block.size(), file), block.size());
+    EXPECT_EQ(BufferedFileError(file), 0);  // still in the buffer
+    EXPECT_NE(hooks.FFlush(file), 0);
+    EXPECT_EQ(BufferedFileError(file), ENOSPC);
+    EXPECT_NE(hooks.FClose(file), 0);
+    EXPECT_EQ(BufferedFileError(nullptr), 0);
 }
 
 }  // namespace

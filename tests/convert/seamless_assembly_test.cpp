@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <map>
@@ -20,6 +21,7 @@
 #include "input/conversion_error.h"
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
+#include "output_limits.h"
 #include "scratch_folder.h"
 
 namespace gridora {
@@ -238,6 +240,69 @@ TEST_F(Seamless, NewPolygonsFollowTheRecordsAnExistingPgnTableHolds) {
     EXPECT_EQ(layer.Integer(39, "id"), 1039);
     EXPECT_EQ(layer.Integer(40, "id"), 12);
     EXPECT_EQ(layer.part_starts[40].size(), 2u);
+}
+
+TEST(SeamlessSizeLimit, ALayerWhosePolygonsWouldTakeAPgnFilePastTheLimitGetsNoneOfThem) {
+    // The same side files and _pgn files twice: with the limit at what the assembled
+    // files come to, and one byte below.
+    ScratchFolder folder;
+    const auto prepare = [&](const fs::path& out) {
+        fs::create_directories(out);
+        SHPHandle shapes = SHPCreate((out / "gaiku_pgn").c_str(), SHPT_POLYGON);
+        DBFHandle table = CreateAttributeTable(out / "gaiku_pgn");
+        DefineLayerFields("gaiku", table);
+        double x[] = {500, 500, 501, 501, 500}, y[] = {0, 1, 1, 0, 0};
+        SHPObject* square = SHPCreateSimpleObject(SHPT_POLYGON, 5, x, y, nullptr);
+        SHPWriteObject(shapes, -1, square);
+        SHPDestroyObject(square);
+        DBFWriteIntegerAttribute(table, 0, 0, 1000);
+        SHPClose(shapes);
+        DBFClose(table);
+        DBFHandle base = CreateAttributeTable(out / "gaiku");
+        DefineLayerFields("gaiku", base);
+        DBFWriteIntegerAttribute(base, 0, 0, 11);
+        DBFClose(base);
+        std::string segments;
+        for (const Ring& ring : {kWestPiece, kEastPiece})
+            for (std::size_t i = 0; i + 1 < ring.size(); ++i)
+                segments += FormatSegmentLine(EngineCoordinate(ring[i].x), EngineCoordinate(ring[i].y),
+                                              EngineCoordinate(ring[i + 1].x), EngineCoordinate(ring[i + 1].y)) +
+                            "\r\n";
+        WriteBytes(out / "gaiku_arc.txt", segments);
+        WriteBytes(out / "gaiku_pgn.txt", "0," + FormatLabelReal(30) + "," + FormatLabelReal(140) + "\r\n");
+    };
+    const auto assemble = [&](const fs::path& out, RecordingPort& port) {
+        ShapeBuffers shape;
+        RunStatistics statistics;
+        SeamlessAssembly(SeamlessRequest{out, true, folder / "gridora.Err", "", 0, {}}, shape, statistics, port);
+    };
+    const fs::path whole = folder / "whole";
+    prepare(whole);
+    RecordingPort port;
+    assemble(whole, port);
+    ASSERT_EQ(ReadLayer(whole / "gaiku_pgn").record_count, 2);
+    uint64_t largest = 0;
+    for (const char* suffix : {".shp", ".shx", ".dbf"})
+        largest = std::max<uint64_t>(largest, fs::file_size(whole / (std::string("gaiku_pgn") + suffix)));
+
+    for (const uint64_t limit : {largest, largest - 1}) {
+        SCOPED_TRACE(limit);
+        const fs::path out = folder / std::to_string(limit);
+        prepare(out);
+        const std::string shp = ReadBytes(out / "gaiku_pgn.shp"), dbf = ReadBytes(out / "gaiku_pgn.dbf");
+        const testing::ScopedFileSizeLimit limited(limit);
+        RecordingPort limited_port;
+        if (limit == largest) {
+            ASSERT_NO_THROW(assemble(out, limited_port));
+            EXPECT_EQ(ReadBytes(out / "gaiku_pgn.shp"), ReadBytes(whole / "gaiku_pgn.shp"));
+            EXPECT_EQ(ReadBytes(out / "gaiku_pgn.dbf"), ReadBytes(whole / "gaiku_pgn.dbf"));
+        } else {
+            EXPECT_THROW(assemble(out, limited_port), OutputStopped);
+            EXPECT_EQ(ReadBytes(out / "gaiku_pgn.shp"), shp);
+            EXPECT_EQ(ReadBytes(out / "gaiku_pgn.dbf"), dbf);
+            EXPECT_EQ(ReadLayer(out / "gaiku_pgn").shape_count, 1);
+        }
+    }
 }
 
 TEST_F(Seamless, ConsumesTheSideFilesOfTheLayersItAssemblesAndDeletesTheFrameSideFile) {
