@@ -180,6 +180,12 @@ void Tgridoraf::CommandF1bExecuteClick() {
     if (!IsBlank(request.list_file) && !sheets_.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(OutputFolderOf(request.list_file), ec);
+        // An interrupted run of this list file: go on from where it stopped, or start over.
+        if (HasResumableRun(request.list_file))
+            request.resume = environment_.dialogs->Ask(
+                this, QString::fromUtf8("中断した変換が残っています（%1）。続きから変換しますか？\n"
+                                        "「いいえ」では最初から変換し直します。")
+                          .arg(QFile::decodeName(QByteArray::fromStdString(request.list_file))));
     }
 
     const std::vector<std::string> rows_before = RowTexts(sheets_);

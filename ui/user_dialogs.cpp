@@ -14,6 +14,12 @@ std::unique_ptr<QMessageBox> MessageBoxFor(QWidget* parent, const QString& text)
 
 void UserDialogs::ShowMessage(QWidget* parent, const QString& text) { MessageBoxFor(parent, text)->exec(); }
 
+bool UserDialogs::Ask(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("gridora"), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QStringList UserDialogs::ChooseFiles(QWidget* parent, const FileDialogRequest& request) {
     QFileDialog dialog(parent);
     dialog.setNameFilter(request.filter);

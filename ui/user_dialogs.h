@@ -38,6 +38,8 @@ public:
 
     // A message box with an OK button; returns when the user closed it.
     virtual void ShowMessage(QWidget* parent, const QString& text);
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool Ask(QWidget* parent, const QString& text);
     // The chosen files in the order the dialog lists them; empty when cancelled.
     virtual QStringList ChooseFiles(QWidget* parent, const FileDialogRequest& request);
     // Shows `dialog` modally; its result (QDialog::Accepted or QDialog::Rejected).

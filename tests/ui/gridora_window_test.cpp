@@ -20,6 +20,8 @@
 #include "input/archive_binding.h"
 #include "platform/cp932.h"
 #include "platform/ini_file.h"
+#include "run/run_progress.h"
+#include "run/staging.h"
 #include "ui/japanese_font.h"
 #include "ui/program_start.h"
 #include "ui_test_helpers.h"
@@ -92,6 +94,7 @@ private slots:
     void duringARunDeletingIsRefusedAndClosingWaitsForTheEnd();
     void theListScrollsWhenTheRunAsks();
     void theWebButtonsOpenTheirPages();
+    void anInterruptedRunIsContinuedOrStartedOverAsTheUserAnswers();
 
 private:
     // The archive library from the build, as the program loads it from its own folder.
@@ -476,6 +479,32 @@ void GridoraWindowTest::theWebButtonsOpenTheirPages() {
              QUrl::fromLocalFile(QString::fromStdString((program.Folder() / "README.md").native())));
     // The build puts the help page beside the program.
     QVERIFY(fs::exists(fs::path(GRIDORA_BINARY_DIR) / "bin" / kHelpPageFile));
+}
+
+void GridoraWindowTest::anInterruptedRunIsContinuedOrStartedOverAsTheUserAnswers() {
+    ProgramFolder program;
+    Tgridoraf window(program.Environment());
+    program.dialogs.chosen_files = {SampleDescriptions().mid(0, 2)};
+    QTest::mouseClick(window.HeaderF1->Button1, Qt::LeftButton);
+    const fs::path list_file = program.Root() / "resumed/run.lis";
+    window.OutputF1->eOutPath->setText(QString::fromStdString(list_file.native()));
+    fs::create_directories(list_file.parent_path());
+
+    for (const bool answer : {true, false}) {
+        // What a run of these rows stopped before its first sheet leaves.
+        const fs::path staging = StagingFolderOf(list_file);
+        QVERIFY(CreateStagingFolder(staging));
+        QVERIFY(WriteRunArguments(staging, RunArgumentsText(window.Sheets(), list_file.native(), true)));
+        QVERIFY(SaveRunProgress(staging, RunProgress{}, false));
+        program.dialogs.questions.clear();
+        program.dialogs.answers = {answer};
+        window.Sheets().CheckAll();
+        QTest::mouseClick(window.CommandF1->bExecute, Qt::LeftButton);
+        QCOMPARE(program.dialogs.questions.size(), 1);
+        QVERIFY(program.dialogs.questions.at(0).contains(QStringLiteral("続きから変換しますか")));
+        QVERIFY(fs::exists(list_file.parent_path() / "tatemono.shp"));
+        QVERIFY(!fs::exists(staging));
+    }
 }
 
 }  // namespace gridora::ui

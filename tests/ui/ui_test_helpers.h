@@ -27,6 +27,10 @@ public:
         messages.append(text);
         if (on_message) on_message(text);
     }
+    bool Ask(QWidget*, const QString& text) override {
+        questions.append(text);
+        return !answers.isEmpty() && answers.takeFirst();
+    }
     QStringList ChooseFiles(QWidget*, const FileDialogRequest& request) override {
         requests.push_back(request);
         return chosen_files.isEmpty() ? QStringList() : chosen_files.takeFirst();
@@ -36,6 +40,8 @@ public:
 
     QStringList messages;
     std::function<void(const QString&)> on_message;
+    QStringList questions;
+    QList<bool> answers;  // one per question; No when none is left
     QList<QStringList> chosen_files;  // one answer per chooser shown
     std::vector<FileDialogRequest> requests;
     std::function<int(QDialog&)> drive_modal;
