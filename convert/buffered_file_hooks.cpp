@@ -36,6 +36,8 @@ std::size_t TransferAt(Transfer transfer, int fd, Byte* buffer, std::size_t byte
 class WindowedFile {
 public:
     static constexpr std::size_t kWindow = 1 << 20;
+    // Transfers up to this size before the window go to the file directly.
+    static constexpr std::size_t kAside = 512;
 
     WindowedFile(int fd, uint64_t size) : fd_(fd), size_(size) { window_.reserve(kWindow); }
     ~WindowedFile() {
@@ -48,6 +50,9 @@ public:
             std::memcpy(out, window_.data() + (position_ - start_), bytes);
             return Advance(bytes);
         }
+        // A header read before the window (a table's record count) leaves the window where
+        // the appends are.
+        if (Before(position_, bytes)) return Advance(ReadDirect(out, bytes));
         if (!Flush()) return 0;
         if (bytes > kWindow) return Advance(ReadDirect(out, bytes));
         if (!Load(position_)) return 0;
@@ -59,6 +64,7 @@ public:
     std::size_t Write(const char* in, std::size_t bytes) {
         const bool extends_window = position_ >= start_ && position_ <= start_ + window_.size() &&
                                     position_ + bytes <= start_ + kWindow;
+        if (!extends_window && Before(position_, bytes)) return Advance(WriteDirect(in, bytes));
         if (!extends_window) {
             if (!Flush()) return 0;
             if (bytes > kWindow) {
@@ -70,6 +76,8 @@ public:
         const std::size_t offset = position_ - start_;
         if (offset + bytes > window_.size()) window_.resize(offset + bytes);
         std::memcpy(window_.data() + offset, in, bytes);
+        dirty_begin_ = dirty_ ? std::min(dirty_begin_, offset) : offset;
+        dirty_end_ = dirty_ ? std::max(dirty_end_, offset + bytes) : offset + bytes;
         dirty_ = true;
         size_ = std::max(size_, position_ + bytes);
         return Advance(bytes);
@@ -85,9 +93,12 @@ public:
     }
     uint64_t Tell() const { return position_; }
 
+    // Writes back the part of the window that changed; the window stays, so appends go on
+    // in it without reading it again.
     bool Flush() {
         if (!dirty_) return true;
-        if (WriteAt(window_.data(), window_.size(), start_) < window_.size()) return false;
+        const std::size_t bytes = dirty_end_ - dirty_begin_;
+        if (WriteAt(window_.data() + dirty_begin_, bytes, start_ + dirty_begin_) < bytes) return false;
         dirty_ = false;
         return true;
     }
@@ -97,6 +108,10 @@ public:
 private:
     bool Covers(uint64_t at, std::size_t bytes) const {
         return at >= start_ && at + bytes <= start_ + window_.size();
+    }
+    // A small transfer wholly before a window that holds data, such as a header.
+    bool Before(uint64_t at, std::size_t bytes) const {
+        return bytes <= kAside && !window_.empty() && at + bytes <= start_;
     }
     std::size_t Advance(std::size_t bytes) {
         position_ += bytes;
@@ -146,6 +161,7 @@ private:
     uint64_t start_ = 0;
     std::vector<char> window_;
     bool dirty_ = false;
+    std::size_t dirty_begin_ = 0, dirty_end_ = 0;  // the changed part of the window
     int error_ = 0;
 };
 
