@@ -73,10 +73,10 @@ async function main() {
   const {browser, profile} = launch();
   const connection = new Connection(browser);
   const deadline = setTimeout(() => {
-    process.stderr.write('browser_driver: no end after 150 s\n');
+    process.stderr.write('browser_driver: no end after 500 s\n');
     browser.kill('SIGKILL');
     process.exit(3);
-  }, 150000);
+  }, 500000);
   try {
     const {targetInfos} = await connection.send('Target.getTargets');
     const target = targetInfos.find((t) => t.type === 'page');
@@ -112,7 +112,7 @@ async function main() {
       if (exceptionDetails) throw new Error(`${expression}: ${exceptionDetails.text}`);
       return result.value;
     };
-    const waitFor = async (expression, what, ms = 30000) => {
+    const waitFor = async (expression, what, ms = 120000) => {
       for (const end = Date.now() + ms; Date.now() < end; await sleep(200))
         if (await evaluate(expression)) return;
       throw new Error(`timed out waiting for ${what}`);
