@@ -208,6 +208,8 @@ std::string RegexLiteral(std::string_view text) {
     return literal;
 }
 
+}  // namespace
+
 std::string HtmlEscaped(std::string_view text) {
     std::string escaped;
     for (char c : text) {
@@ -221,8 +223,6 @@ std::string HtmlEscaped(std::string_view text) {
     }
     return escaped;
 }
-
-}  // namespace
 
 std::string FeatureInfoTemplatePath(int index) {
     return std::string(kFeatureInfoFolder) + LayerDataName(index, false) + ".html";

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "mapserver/map_file_text.h"
 
@@ -18,6 +19,9 @@ namespace gridora {
 inline constexpr const char* kMapServer8ImageFolder = "ms_tmp";
 
 std::string MapServer8MapFileText(const MapFileContext& context);
+
+// UTF-8 text for an HTML page: "&", "<", ">" and '"' as entities.
+std::string HtmlEscaped(std::string_view text);
 
 // The folder beside the map file that holds the templates of GetFeatureInfo's text/html
 // answers: one per layer and a header and footer that make the answer a UTF-8 page.

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string_view>
 
+#include "mapserver/mapserver8_map_text.h"
+
 namespace gridora {
 namespace {
 
@@ -37,19 +39,6 @@ std::string JsonString(std::string_view text) {
     return json + "\"";
 }
 
-std::string HtmlText(std::string_view text) {
-    std::string html;
-    for (char c : text) {
-        switch (c) {
-            case '&': html += "&amp;"; break;
-            case '<': html += "&lt;"; break;
-            case '>': html += "&gt;"; break;
-            case '"': html += "&quot;"; break;
-            default: html += c;
-        }
-    }
-    return html;
-}
 
 // A PHP double-quoted string literal.
 std::string PhpString(std::string_view text) {
@@ -269,7 +258,7 @@ std::string WebMapPageText(const WebMapPage& page) {
     html += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n";
     html += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
     html += "<link rel=\"icon\" href=\"data:,\">\n";  // no request for a favicon the folder lacks
-    html += "<title>" + HtmlText(page.title) + " - 数値地図2500</title>\n";
+    html += "<title>" + HtmlEscaped(page.title) + " - 数値地図2500</title>\n";
     html += "<link rel=\"stylesheet\" href=\"" + std::string(kLeafletFolder) + "/leaflet.css\">\n";
     html += "<script src=\"" + std::string(kLeafletFolder) + "/leaflet.js\"></script>\n";
     html += "<style>" + std::string(kPageStyle) + "</style>\n</head>\n<body>\n<div id=\"map\"></div>\n";
@@ -302,8 +291,8 @@ std::string MapScript8PageText(const std::string& map_file, const std::string& t
     php += "$scalebar_url = gridora_web_image($map, $map->drawScalebar(), \"scalebar\");\n";
     php += "?>\n";
     php += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n<link rel=\"icon\" href=\"data:,\">\n";
-    php += "<title>数値地図2500 - " + HtmlText(title) + "</title>\n</head>\n<body>\n";
-    php += "<h1>数値地図2500 - " + HtmlText(title) + "</h1>\n<table>\n<tr>\n";
+    php += "<title>数値地図2500 - " + HtmlEscaped(title) + "</title>\n</head>\n<body>\n";
+    php += "<h1>数値地図2500 - " + HtmlEscaped(title) + "</h1>\n<table>\n<tr>\n";
     php += "<td valign=\"top\"><img src=\"<?php echo htmlspecialchars($map_url); ?>\" alt=\"地図\"></td>\n";
     php += "<td valign=\"top\">\n";
     php += "<img src=\"<?php echo htmlspecialchars($reference_url); ?>\" alt=\"索引図\"><br>\n";
