@@ -17,12 +17,11 @@
 #include "convert/buffered_file_hooks.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
+#include "run/staging.h"
 
 namespace gridora {
 namespace {
 
-constexpr const char* kArgumentsName = "RUN";
-constexpr const char* kProgressName = "PROGRESS";
 constexpr std::string_view kProgressFormat = "gridora-progress 1";
 constexpr std::size_t kShapefileHeader = 100;
 constexpr std::size_t kShapeRecordHeader = 8;
@@ -50,28 +49,6 @@ std::string Exact(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%a", value);
     return text;
-}
-
-bool SyncPath(const std::filesystem::path& path, int flags = O_RDONLY) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool ReplaceDurably(const std::filesystem::path& path, const std::string& text, bool durable) {
-    std::filesystem::path temporary = path;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) return false;
-    }
-    if (durable && !SyncPath(temporary)) return false;
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) return false;
-    return !durable || SyncPath(path.parent_path(), O_RDONLY | O_DIRECTORY);
 }
 
 std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
@@ -172,11 +149,11 @@ std::string RunArgumentsText(const SheetList& sheets, const std::string& list_fi
 }
 
 bool WriteRunArguments(const std::filesystem::path& staging, const std::string& arguments) {
-    return ReplaceDurably(staging / kArgumentsName, arguments, true);
+    return ReplaceRecordFile(staging / kRunArgumentsName, arguments, true);
 }
 
 std::optional<std::string> ReadRunArguments(const std::filesystem::path& staging) {
-    return ReadWhole(staging / kArgumentsName);
+    return ReadWhole(staging / kRunArgumentsName);
 }
 
 std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem::path& staging,
@@ -213,10 +190,7 @@ std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem
         if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
         const std::filesystem::path& path = it->path();
         const std::filesystem::path relative = path.lexically_relative(staging);
-        if (relative.native().find('/') == std::string::npos &&
-            (relative == kArgumentsName || relative == kProgressName || relative.native().starts_with(".gridora") ||
-             relative.native().starts_with(std::string(kProgressName) + ".") || relative == "SWAP"))
-            continue;
+        if (IsRunRecord(relative)) continue;
         if (HasExtension(path, ".shx")) continue;  // rebuilt from its shapes
         StagedFileMark mark{relative, 0, -1, {}};
         if (auto found = marks.find(path); found != marks.end()) mark = found->second;
@@ -281,13 +255,13 @@ bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& p,
     }
     text += "\nend\n";
     if (durable) {
-        for (const StagedFileMark& f : p.files) SyncPath(staging / f.path);
+        for (const StagedFileMark& f : p.files) SyncToDisk(staging / f.path);
     }
-    return ReplaceDurably(staging / kProgressName, text, durable);
+    return ReplaceRecordFile(staging / kProgressRecordName, text, durable);
 }
 
 std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging) {
-    const std::optional<std::string> text = ReadWhole(staging / kProgressName);
+    const std::optional<std::string> text = ReadWhole(staging / kProgressRecordName);
     if (!text || !text->starts_with(kProgressFormat) || !text->ends_with("\nend\n")) return std::nullopt;
     RunProgress p;
     std::istringstream lines(*text);
@@ -373,9 +347,7 @@ std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunPr
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
         const std::filesystem::path relative = it->path().lexically_relative(staging);
-        const std::string& name = relative.native();
-        const bool record = name.find('/') == std::string::npos &&
-                            (name == kArgumentsName || name == kProgressName || name.starts_with(".gridora"));
+        const bool record = IsRunRecord(relative);
         std::filesystem::path shapes = relative;
         if (HasExtension(relative, ".shx")) shapes.replace_extension(".shp");
         if (!record && !known.contains(shapes)) unknown.push_back(it->path());

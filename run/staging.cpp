@@ -18,39 +18,6 @@ constexpr const char* kSwapRecordName = "SWAP";
 constexpr std::string_view kProgramFolderPrefix = ".gridora-";
 constexpr std::string_view kStagingPrefix = ".gridora-stage-";
 
-// The run's own records inside the staging folder, never moved.
-bool IsRunRecord(const std::filesystem::path& relative) {
-    const std::string name = relative.native();
-    for (const char* record : {kSwapRecordName, "RUN", "PROGRESS"})
-        if (name == record || name.starts_with(std::string(record) + ".")) return true;
-    return name == kFolderMarkerName;
-}
-
-// Flushes a file's data to the disk; false when it cannot be opened or synced.
-bool SyncFile(const std::filesystem::path& path, int flags = O_RDONLY) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool SyncFolder(const std::filesystem::path& folder) { return SyncFile(folder, O_RDONLY | O_DIRECTORY); }
-
-// Writes `text` to `path` durably: into a temporary file, synced, then renamed over it.
-bool WriteDurably(const std::filesystem::path& path, std::string_view text) {
-    std::filesystem::path temporary = path;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) return false;
-    }
-    std::error_code ec;
-    if (!SyncFile(temporary)) return false;
-    std::filesystem::rename(temporary, path, ec);
-    return !ec && SyncFolder(path.parent_path());
-}
-
 std::vector<std::filesystem::path> ReadSwapRecord(const std::filesystem::path& staging) {
     std::vector<std::filesystem::path> files;
     std::ifstream in(staging / kSwapRecordName, std::ios::binary);
@@ -86,7 +53,7 @@ bool MoveRecordedFiles(const std::filesystem::path& staging, const std::filesyst
     }
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const std::filesystem::path& folder : folders) SyncFolder(folder.empty() ? "." : folder);
+    for (const std::filesystem::path& folder : folders) SyncToDisk(folder.empty() ? "." : folder);
     return ok;
 }
 
@@ -96,6 +63,37 @@ void RemoveFolder(const std::filesystem::path& folder) {
 }
 
 }  // namespace
+
+bool IsRunRecord(const std::filesystem::path& relative) {
+    const std::string name = relative.native();
+    for (const char* record : {kSwapRecordName, kRunArgumentsName, kProgressRecordName})
+        if (name == record || name.starts_with(std::string(record) + ".")) return true;
+    return name == kFolderMarkerName;
+}
+
+bool SyncToDisk(const std::filesystem::path& path) {
+    std::error_code ec;
+    const int flags = std::filesystem::is_directory(path, ec) ? O_RDONLY | O_DIRECTORY : O_RDONLY;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool ReplaceRecordFile(const std::filesystem::path& path, std::string_view text, bool durable) {
+    std::filesystem::path temporary = path;
+    temporary += ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) return false;
+    }
+    if (durable && !SyncToDisk(temporary)) return false;
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) return false;
+    return !durable || SyncToDisk(path.parent_path().empty() ? "." : path.parent_path());
+}
 
 bool MarkProgramFolder(const std::filesystem::path& folder) {
     std::ofstream out(folder / kFolderMarkerName, std::ios::binary | std::ios::trunc);
@@ -171,11 +169,11 @@ bool PutInPlace(const std::filesystem::path& staging, const std::filesystem::pat
     const std::vector<std::filesystem::path> files = StagedFiles(staging);
     std::string record;
     for (const std::filesystem::path& relative : files) {
-        if (relative.has_filename()) SyncFile(staging / relative);
+        if (relative.has_filename()) SyncToDisk(staging / relative);
         record += relative.native();
         record += '\n';
     }
-    if (!WriteDurably(staging / kSwapRecordName, record)) {
+    if (!ReplaceRecordFile(staging / kSwapRecordName, record, true)) {
         port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(staging / kSwapRecordName));
         return false;
     }

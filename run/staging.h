@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/message_port.h"
@@ -20,6 +21,20 @@
 namespace gridora {
 
 inline constexpr const char* kFolderMarkerName = ".gridora-folder";
+// The run's own records in its staging folder (run/run_progress.h), never put in place.
+inline constexpr const char* kRunArgumentsName = "RUN";
+inline constexpr const char* kProgressRecordName = "PROGRESS";
+
+// Whether a path relative to a staging folder is one of the run's records (the marker, the
+// swap record, the arguments, the progress record, or one being replaced) rather than output.
+bool IsRunRecord(const std::filesystem::path& relative);
+
+// Flushes a file's or folder's data to the disk; false when it cannot.
+bool SyncToDisk(const std::filesystem::path& path);
+
+// Replaces a record file by rename, so that a kill leaves the old or the new one whole;
+// `durable` syncs it and its folder to the disk as well. False when it cannot be written.
+bool ReplaceRecordFile(const std::filesystem::path& path, std::string_view text, bool durable);
 
 // Writes the marker into a folder the program has just made; false when it cannot.
 bool MarkProgramFolder(const std::filesystem::path& folder);
