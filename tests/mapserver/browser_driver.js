@@ -200,7 +200,13 @@ async function main() {
     fs.writeFileSync(path.join(args.out, 'report.txt'), report.join('\n') + '\n');
     browser.kill('SIGTERM');
     await new Promise((resolve) => { if (browser.exitCode !== null) resolve(); else browser.on('exit', resolve); });
-    fs.rmSync(profile, {recursive: true, force: true});
+    // Chromium's helper processes may outlive the browser for a moment and still write into
+    // the profile: retry, and leave what remains to the test's own folder clean-up.
+    try {
+      fs.rmSync(profile, {recursive: true, force: true, maxRetries: 10, retryDelay: 200});
+    } catch (error) {
+      process.stderr.write(`browser_driver: profile left in place: ${error.message}\n`);
+    }
   }
 }
 
