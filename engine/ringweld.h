@@ -1,13 +1,15 @@
 /*
  * ringweld: polygon assembly from line work.
  *
- * A flat C API over one library-wide session. Every export returns an int32_t:
+ * A flat C API over one session per thread. Every export returns an int32_t:
  *   0   success,
  *   -1  an iterator has no more items (its outputs are left untouched),
  *   >0  an error number; rw_get_errormsg gives its CP932 text.
  * Results are written through caller-owned int32_t pointers, and only on success.
  * Nothing is allocated across the boundary; message texts are static.
- * The library is not re-entrant: one thread, one session at a time.
+ * Each thread has its own session, direction flag and overlay tables: a thread's calls act
+ * on its own state only, so threads may assemble at the same time without locks, while one
+ * thread's session is never seen by another. Within a thread the library is not re-entrant.
  *
  * Coordinates live in the domain |x|, |y| < RW_COORDINATE_LIMIT (2^30), where every
  * coordinate difference fits 32 bits. The calls that take lines or points in (rw_put_line,

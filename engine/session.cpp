@@ -3,7 +3,8 @@
 namespace ringweld {
 
 Library& library() {
-    static Library instance;
+    // One per thread: threads that each run their own session never share a table.
+    thread_local Library instance;
     return instance;
 }
 

@@ -1,5 +1,5 @@
 // The engine's library-wide state: one Session between rw_start and rw_end, plus the
-// direction flag, which outlives sessions. Every flat export reaches its tables through
+// direction flag, which outlives sessions; each thread has its own. Every flat export reaches its tables through
 // library(); the algorithms themselves take the tables they work on as arguments.
 #pragma once
 
@@ -67,7 +67,7 @@ struct Library {
     OnePolygonTable one_polygon;
 };
 
-// The single library-wide instance.
+// The calling thread's instance.
 Library& library();
 inline Session& session() { return library().session; }
 
