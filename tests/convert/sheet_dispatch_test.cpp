@@ -56,8 +56,8 @@ TEST(SheetDispatch, OnlyAnAttributeFileNamedExactlyAsItsLayerStartsAWriter) {
     RunFixture fixture(folder / "out");
     ASSERT_EQ(fixture.Convert(sheet / "S.TXT"), SheetOutcome::Converted);
     EXPECT_EQ(FileNames(fixture.output),
-              (std::vector<std::string>{"eki.dbf", "eki.prj", "eki.shp", "eki.shx", "zuyo.dbf", "zuyo.prj",
-                                        "zuyo.shp", "zuyo.shx", "zuyo.txt"}));
+              (std::vector<std::string>{"eki.cpg", "eki.dbf", "eki.prj", "eki.shp", "eki.shx", "zuyo.cpg",
+                                        "zuyo.dbf", "zuyo.prj", "zuyo.shp", "zuyo.shx", "zuyo.txt"}));
     EXPECT_EQ(ReadLayer(fixture.output / "eki").record_count, 1);
 }
 
