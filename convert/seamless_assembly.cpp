@@ -1,5 +1,6 @@
-// Expects: in the output folder, per polygon layer the base table <layer>.dbf, the side
-// files <layer>_arc.txt and <layer>_pgn.txt, and <layer>_pgn when the sheets wrote it.
+// Expects: in the output folder, per polygon layer the base table <layer>.dbf (or the
+// store's table <layer>), the side files <layer>_arc.txt and <layer>_pgn.txt, and
+// <layer>_pgn when the sheets wrote it.
 // Leaves: the rebuilt polygons appended to <layer>_pgn, the side files and zuyo.txt gone,
 // label points in no polygon in the error file.
 #include "convert/seamless_assembly.h"
@@ -161,10 +162,21 @@ void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, D
     FinishOutput(output, output_base);
 }
 
-// Leaves out, with a message, the labels whose record is not in the base table.
-void DropLabelsWithoutRecord(std::vector<LabelPoint>& labels, DBFHandle source, const std::filesystem::path& path,
+// Appends every labelled polygon of the engine to the store's _pgn table of the layer.
+void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, std::string_view layer) {
+    SeamlessPolygonStore& store = *run.request.store;
+    store.BeginPolygons(layer);
+    ForEachLabelledPolygon(run, labels, [&](int label) {
+        run.statistics.RaiseVertexCount(run.shape.VertexCount());
+        store.AppendPolygon(run.shape, labels[static_cast<std::size_t>(label)].record);
+    });
+    store.EndPolygons();
+}
+
+// Leaves out, with a message, the labels whose record is not in the base table of
+// `records` records.
+void DropLabelsWithoutRecord(std::vector<LabelPoint>& labels, int records, const std::filesystem::path& path,
                              MessagePort& port) {
-    const int records = DBFGetRecordCount(source);
     std::erase_if(labels, [&](const LabelPoint& label) {
         if (label.record >= 0 && label.record < records) return false;
         port.ShowMessage(ToCp932("error:レコード番号が属性テーブルにない:") + PathToCp932(path) + ":" +
@@ -191,21 +203,25 @@ std::vector<std::filesystem::path> AssembleLayer(LayerRun& run, int index) {
         run.port.ShowMessage(ToCp932("error:読み込めない:") + PathToCp932(segments));
         return {};
     }
-    const std::filesystem::path source_path = Suffixed(base, ".dbf");
-    SourceTable source(DBFOpen(source_path.c_str(), "rb"));
-    if (!source) {
+    SeamlessPolygonStore* store = run.request.store;
+    const std::filesystem::path source_path = store ? store->TableLocation(layer) : Suffixed(base, ".dbf");
+    SourceTable source(store ? nullptr : DBFOpen(source_path.c_str(), "rb"));
+    const int source_records = store ? store->BaseRecordCount(layer) : source ? DBFGetRecordCount(source.get()) : -1;
+    if (source_records < 0) {
         run.port.ShowMessage(ToCp932("error:属性テーブルを開けない:") + PathToCp932(source_path));
         return {};
     }
-    OpenOutputFiles::Files output = OpenOrCreateOutput(output_base, SHPT_POLYGON, std::string(layer),
-                                                       true, run.request.projection_wkt);
-    if (!output.shapes || !output.table) {
-        ReportUnwritable(output_base, run.port);
-        return {};
+    OpenOutputFiles::Files output;
+    if (!store) {
+        output = OpenOrCreateOutput(output_base, SHPT_POLYGON, std::string(layer), true, run.request.projection_wkt);
+        if (!output.shapes || !output.table) {
+            ReportUnwritable(output_base, run.port);
+            return {};
+        }
     }
 
     std::vector<LabelPoint> labels = ReadLabelFile(label_file, run.port);
-    DropLabelsWithoutRecord(labels, source.get(), label_file, run.port);
+    DropLabelsWithoutRecord(labels, source_records, label_file, run.port);
 
     const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
     PutSegments(*segment_text);
@@ -214,7 +230,11 @@ std::vector<std::filesystem::path> AssembleLayer(LayerRun& run, int index) {
 
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] =
         LocateLabels(labels, layer, run.request.error_file, run.port);
-    AppendLabelledPolygons(run, labels, source.get(), output, output_base);
+    if (store) {
+        AppendLabelledPolygons(run, labels, layer);
+    } else {
+        AppendLabelledPolygons(run, labels, source.get(), output, output_base);
+    }
     // The side files go only once the rebuilt polygons are in their closed files: a run
     // stopped before finds the layer's material whole and can assemble it again.
     output = {};

@@ -31,6 +31,25 @@ namespace gridora {
 inline constexpr std::array<std::string_view, RunStatistics::kSeamlessLayerCount> kSeamlessLayers = {
     "mizu", "si_tyo", "tyome", "zyouti", "gaiku", "tatemono"};
 
+// Where the step finds a layer's base table and appends its rebuilt polygons when they
+// are not the layer's Shapefiles (a GeoPackage): tables named as the Shapefiles are, whose
+// record n is the side files' record n.
+class SeamlessPolygonStore {
+public:
+    virtual ~SeamlessPolygonStore() = default;
+    // The records of the layer's base table; -1 when it has none.
+    virtual int BaseRecordCount(std::string_view layer) = 0;
+    // Where a table lies, for messages.
+    virtual std::filesystem::path TableLocation(std::string_view table) const = 0;
+    // Appends to <layer>_pgn, created when missing, from Begin to End: each polygon in
+    // `shape` with the attributes of record `base_record` of the base table. End commits
+    // them all at once; any of them throws OutputStopped when the store cannot take them,
+    // and then none of the layer's polygons is kept.
+    virtual void BeginPolygons(std::string_view layer) = 0;
+    virtual void AppendPolygon(const ShapeBuffers& shape, int base_record) = 0;
+    virtual void EndPolygons() = 0;
+};
+
 struct SeamlessRequest {
     std::filesystem::path output_folder;
     // Holes become inner rings; otherwise each is joined to the outer ring by a bridge.
@@ -39,6 +58,8 @@ struct SeamlessRequest {
     std::filesystem::path error_file;
     // Written as the .prj of a _pgn Shapefile this step has to create; may be empty.
     std::string projection_wkt;
+    // When set, the base tables and _pgn outputs are its tables instead of Shapefiles.
+    SeamlessPolygonStore* store = nullptr;
     // The first layer to assemble (index in kSeamlessLayers): a run that resumes the step
     // skips the layers it finished.
     int first_layer = 0;

@@ -115,9 +115,14 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
         return SheetOutcome::Abandoned;
     }
 
-    WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(sheet.coordinate_system),
-                     run.output_files, port);
-    if (!run.keep_outputs_open) run.output_files.Finish();
+    if (run.geopackage) {
+        run.geopackage->WriteSheet(sheet.output, run.files_made, PlaneRectangularEpsg(sheet.coordinate_system),
+                                   run.shape, port);
+    } else {
+        WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(sheet.coordinate_system),
+                         run.output_files, port);
+        if (!run.keep_outputs_open) run.output_files.Finish();
+    }
     run.coordinate_system = sheet.coordinate_system;
     run.corners = std::move(sheet.corners);
     run.extent = sheet.extent;

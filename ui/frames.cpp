@@ -46,6 +46,9 @@ TCommandF::TCommandF(QWidget* parent) : QFrame(parent) {
     cdonut->setObjectName(QStringLiteral("cdonut"));
     cdonut->setGeometry(kLeft, 16, kButtonWidth + 8, 17);
     cdonut->setChecked(true);
+    cgpkg = new QCheckBox(QStringLiteral("GeoPackage出力"), this);
+    cgpkg->setObjectName(QStringLiteral("cgpkg"));
+    cgpkg->setGeometry(kLeft, 36, kWidth - kLeft - 2, 17);
     bExecute = Button(this, "bExecute", QStringLiteral("③変換実行"), kLeft, 60);
     eClose = Button(this, "eClose", QStringLiteral("④閉　じ　る"), kLeft, 110);
     bDelCheck = Button(this, "bDelCheck", QStringLiteral("チェックを削除"), kLeft, 160);

@@ -35,6 +35,13 @@ const std::string& OutputKey() {
     return key;
 }
 
+// Whether the layers go into one GeoPackage ("1") or Shapefiles ("0"), kept between sessions.
+const std::string& OutputFormatSection() {
+    static const std::string section = ToCp932("変換");
+    return section;
+}
+constexpr std::string_view kGeoPackageKey = "GeoPackage";
+
 std::filesystem::path FileSystemPath(const QString& file) { return std::filesystem::path(QFile::encodeName(file).toStdString()); }
 
 }  // namespace
@@ -115,6 +122,8 @@ void Tgridoraf::FormCreate() {
     OutputF1->eOutPath->clear();
     OutputF1->eOutPath->setText(
         TextForDisplay(ReadIniString(environment_.settings_file, FolderSection(), OutputKey(), "")));
+    CommandF1->cgpkg->setChecked(
+        ReadIniString(environment_.settings_file, OutputFormatSection(), kGeoPackageKey, "0") == "1");
     map_settings_ = LoadMapSettings(environment_.settings_file);
     municipalities_ = LoadMunicipalityTable(FindSupportFile(environment_.program_folder, kMunicipalityTableFileName), port_);
 }
@@ -122,6 +131,8 @@ void Tgridoraf::FormCreate() {
 void Tgridoraf::FormClose() {
     municipalities_.Clear();
     WriteIniString(environment_.settings_file, FolderSection(), OutputKey(), ToCp932(ListFilePath()));
+    WriteIniString(environment_.settings_file, OutputFormatSection(), kGeoPackageKey,
+                   CommandF1->cgpkg->isChecked() ? "1" : "0");
 }
 
 void Tgridoraf::closeEvent(QCloseEvent* event) {
@@ -172,6 +183,7 @@ void Tgridoraf::CommandF1bExecuteClick() {
     RunRequest request;
     request.list_file = ListFilePath();
     request.donut = CommandF1->cdonut->isChecked();
+    request.format = CommandF1->cgpkg->isChecked() ? OutputFormat::kGeoPackage : OutputFormat::kShapefile;
     request.settings_file = environment_.settings_file;
     request.error_file = environment_.error_file;
     request.set_execute_enabled = [this](bool enabled) { CommandF1->bExecute->setEnabled(enabled); };
@@ -232,7 +244,9 @@ void Tgridoraf::CommandF1bDelCheckClick() {
 void Tgridoraf::CommandF1Button1Click() {
     if (map_settings_dialog_ == nullptr) return;
     if (environment_.dialogs->ExecModal(*map_settings_dialog_) == QDialog::Accepted)
-        map_settings_ = LoadMapSettings(environment_.settings_file);
+        CommandF1->cgpkg->setChecked(
+        ReadIniString(environment_.settings_file, OutputFormatSection(), kGeoPackageKey, "0") == "1");
+    map_settings_ = LoadMapSettings(environment_.settings_file);
 }
 
 void Tgridoraf::CommandF1Button2Click() { environment_.dialogs->OpenUrl(QUrl(QString::fromLatin1(kPublisherPageUrl))); }
