@@ -1,6 +1,6 @@
 // gridora-cli: the conversion run from a terminal.
 //
-//   gridora-cli -o RUN.lis [--resume] [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...
+//   gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...
 //   gridora-cli --help | --version
 //
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
@@ -56,8 +56,8 @@ void HandleStopSignals() {
 }
 
 constexpr const char* kUsage =
-    "Usage: gridora-cli -o RUN.lis [--resume] [--no-donut] [--[no-]mapserver8] [--settings FILE]\n"
-    "                   SOURCE...\n"
+    "Usage: gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--[no-]mapserver8]\n"
+    "                   [--settings FILE] SOURCE...\n"
     "\n"
     "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles.\n"
     "\n"
@@ -68,6 +68,9 @@ constexpr const char* kUsage =
     "                   missing), with the map file RUN.map, the PHP page gridora.php\n"
     "                   and their support files, and the rows as the run leaves them go\n"
     "                   to the file.\n"
+    "  -j, --jobs N     read N sheets at once (default: one per processor the\n"
+    "                   program may use). The output and the messages are the same\n"
+    "                   for every N.\n"
     "  --resume         continue the interrupted run of RUN.lis (given the same\n"
     "                   arguments) from its last finished sheet; without it a run\n"
     "                   starts over and discards what an interrupted run staged.\n"
@@ -107,10 +110,22 @@ constexpr const char* kUsage =
 #define GRIDORA_VERSION "unknown"
 #endif
 
+// More readers than this only cost memory.
+constexpr unsigned kMostJobs = 1024;
+
+std::optional<unsigned> ParseJobCount(const std::string& text) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned jobs = static_cast<unsigned>(std::stoul(text));
+    if (jobs < 1 || jobs > kMostJobs) return std::nullopt;
+    return jobs;
+}
+
 struct Options {
     std::string list_file;
     bool donut = true;
     bool resume = false;
+    unsigned jobs = 0;  // one per processor
     std::optional<bool> mapserver8;  // the setting when not given
     std::optional<std::filesystem::path> settings_file;
     std::vector<std::filesystem::path> sources;
@@ -143,6 +158,15 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             std::optional<std::string> v = value(arg);
             if (!v) return std::nullopt;
             options.list_file = *v;
+        } else if (arg == "-j" || arg == "--jobs" || (arg.starts_with("-j") && arg.size() > 2)) {
+            std::optional<std::string> v = arg.size() > 2 && arg[1] == 'j' ? std::string(arg.substr(2)) : value(arg);
+            if (!v) return std::nullopt;
+            const std::optional<unsigned> jobs = ParseJobCount(*v);
+            if (!jobs) {
+                error = "-j needs a number of sheets from 1 to " + std::to_string(kMostJobs) + ", not " + *v;
+                return std::nullopt;
+            }
+            options.jobs = *jobs;
         } else if (arg == "--resume") {
             options.resume = true;
         } else if (arg == "--no-donut") {
@@ -263,6 +287,7 @@ int Run(const Options& options) {
 
     request.stop_requested = [] { return stop_signal != 0; };
     request.resume = options.resume;
+    request.jobs = options.jobs;
     HandleStopSignals();
 
     const std::vector<std::string> texts_before = RowTexts(sheets);

@@ -34,6 +34,16 @@ const std::string& OutputKey() {
     static const std::string key = ToCp932("出力");
     return key;
 }
+// How many sheets a run reads at once: 0, the default, one per processor.
+const std::string& RunSection() {
+    static const std::string section = ToCp932("変換");
+    return section;
+}
+constexpr const char* kJobsKey = "Jobs";
+unsigned JobsSetting(const std::filesystem::path& settings_file) {
+    const int32_t jobs = ReadIniInteger(settings_file, RunSection(), kJobsKey, 0);
+    return jobs > 0 && jobs <= 1024 ? static_cast<unsigned>(jobs) : 0;
+}
 
 std::filesystem::path FileSystemPath(const QString& file) { return std::filesystem::path(QFile::encodeName(file).toStdString()); }
 
@@ -122,6 +132,8 @@ void Tgridoraf::FormCreate() {
 void Tgridoraf::FormClose() {
     municipalities_.Clear();
     WriteIniString(environment_.settings_file, FolderSection(), OutputKey(), ToCp932(ListFilePath()));
+    WriteIniString(environment_.settings_file, RunSection(), kJobsKey,
+                   std::to_string(JobsSetting(environment_.settings_file)));
 }
 
 void Tgridoraf::closeEvent(QCloseEvent* event) {
@@ -172,6 +184,7 @@ void Tgridoraf::CommandF1bExecuteClick() {
     RunRequest request;
     request.list_file = ListFilePath();
     request.donut = CommandF1->cdonut->isChecked();
+    request.jobs = JobsSetting(environment_.settings_file);
     request.settings_file = environment_.settings_file;
     request.error_file = environment_.error_file;
     request.set_execute_enabled = [this](bool enabled) { CommandF1->bExecute->setEnabled(enabled); };
