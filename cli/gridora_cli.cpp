@@ -1,6 +1,6 @@
 // gridora-cli: the conversion run from a terminal.
 //
-//   gridora-cli -o RUN.lis [--resume] [--no-donut] [--format shp|gpkg] [--[no-]mapserver8]
+//   gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--format shp|gpkg] [--[no-]mapserver8]
 //               [--settings FILE] SOURCE...
 //   gridora-cli --help | --version
 //
@@ -57,7 +57,7 @@ void HandleStopSignals() {
 }
 
 constexpr const char* kUsage =
-    "Usage: gridora-cli -o RUN.lis [--resume] [--no-donut] [--format shp|gpkg]\n"
+    "Usage: gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--format shp|gpkg]\n"
     "                   [--[no-]mapserver8] [--settings FILE] SOURCE...\n"
     "\n"
     "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles\n"
@@ -70,6 +70,9 @@ constexpr const char* kUsage =
     "                   missing), with the map file RUN.map, the PHP page gridora.php\n"
     "                   and their support files, and the rows as the run leaves them go\n"
     "                   to the file.\n"
+    "  -j, --jobs N     read N sheets at once (default: one per processor the\n"
+    "                   program may use). The output and the messages are the same\n"
+    "                   for every N.\n"
     "  --resume         continue the interrupted run of RUN.lis (given the same\n"
     "                   arguments) from its last finished sheet; without it a run\n"
     "                   starts over and discards what an interrupted run staged.\n"
@@ -113,11 +116,23 @@ constexpr const char* kUsage =
 #define GRIDORA_VERSION "unknown"
 #endif
 
+// More readers than this only cost memory.
+constexpr unsigned kMostJobs = 1024;
+
+std::optional<unsigned> ParseJobCount(const std::string& text) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned jobs = static_cast<unsigned>(std::stoul(text));
+    if (jobs < 1 || jobs > kMostJobs) return std::nullopt;
+    return jobs;
+}
+
 struct Options {
     std::string list_file;
     bool donut = true;
     bool resume = false;
     OutputFormat format = OutputFormat::kShapefile;
+    unsigned jobs = 0;  // one per processor
     std::optional<bool> mapserver8;  // the setting when not given
     std::optional<std::filesystem::path> settings_file;
     std::vector<std::filesystem::path> sources;
@@ -150,6 +165,15 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             std::optional<std::string> v = value(arg);
             if (!v) return std::nullopt;
             options.list_file = *v;
+        } else if (arg == "-j" || arg == "--jobs" || (arg.starts_with("-j") && arg.size() > 2)) {
+            std::optional<std::string> v = arg.size() > 2 && arg[1] == 'j' ? std::string(arg.substr(2)) : value(arg);
+            if (!v) return std::nullopt;
+            const std::optional<unsigned> jobs = ParseJobCount(*v);
+            if (!jobs) {
+                error = "-j needs a number of sheets from 1 to " + std::to_string(kMostJobs) + ", not " + *v;
+                return std::nullopt;
+            }
+            options.jobs = *jobs;
         } else if (arg == "--resume") {
             options.resume = true;
         } else if (arg == "--no-donut") {
@@ -282,6 +306,7 @@ int Run(const Options& options) {
 
     request.stop_requested = [] { return stop_signal != 0; };
     request.resume = options.resume;
+    request.jobs = options.jobs;
     HandleStopSignals();
 
     const std::vector<std::string> texts_before = RowTexts(sheets);

@@ -23,15 +23,6 @@ constexpr int kCoordinateLine = 7;
 constexpr int kFrameLine = 10;
 constexpr int kFirstFileLine = 11;
 
-// What the sheet changes in the run, kept apart until the sheet is complete.
-struct SheetConversion {
-    RunCoordinateSystem coordinate_system;
-    CornerTexts corners;
-    RunExtent extent;
-    RunStatistics statistics;
-    SheetOutput output;
-};
-
 // Starts the writer of a listed attribute file whose base name is the layer file of a
 // catalogue layer (byte for byte); other files start nothing.
 void DispatchListedFile(WriterContext& context, const ListedFile& file, const std::filesystem::path& sheet_folder,
@@ -62,17 +53,20 @@ void DispatchListedFile(WriterContext& context, const ListedFile& file, const st
 
 }  // namespace
 
-SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_view municipality_code,
-                          const std::filesystem::path& list_file, SheetConversionState& run, MessagePort& port) {
-    const std::filesystem::path output_folder = list_file.parent_path();
+SheetReading ReadSheet(const std::filesystem::path& description, std::string_view municipality_code,
+                       const std::filesystem::path& output_folder, const RunCoordinateSystem& known_system,
+                       WorkArrays& arrays, MessagePort& port) {
+    SheetReading sheet;
     const std::filesystem::path sheet_folder = description.parent_path();
     std::optional<std::string> text = LoadDataFile(description);
-    if (!text) return SheetOutcome::DescriptionUnreadable;
+    if (!text) return sheet;
 
-    SheetConversion sheet{run.coordinate_system, run.corners, run.extent, run.statistics, {}};
-    WriterContext context{run.work_arrays, sheet.statistics, sheet.output, port};
+    TakePeaks(arrays);
+    RunCoordinateSystem coordinate_system = known_system;
+    WriterContext context{arrays, sheet.statistics, sheet.output, port};
     FrameTexts frame_texts;
     frame_texts.municipality_code = municipality_code;
+    sheet.outcome = SheetOutcome::Converted;
     try {
         LineReader reader(*text);
         std::string_view line;
@@ -86,8 +80,13 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
             case 9: frame_texts.adjacent_sheets = line; break;
             case kCoordinateLine: {
                 SheetFrame frame = ParseSheetFrame(line);
-                if (!AdmitSheetCoordinateSystem(sheet.coordinate_system, frame.coordinate_system, frame.datum_flag))
-                    return SheetOutcome::CoordinateSystemRefused;
+                sheet.frame_read = true;
+                sheet.frame_system = frame.coordinate_system;
+                sheet.frame_datum_flag = frame.datum_flag;
+                if (!AdmitSheetCoordinateSystem(coordinate_system, frame.coordinate_system, frame.datum_flag)) {
+                    sheet.outcome = SheetOutcome::CoordinateSystemRefused;
+                    return sheet;
+                }
                 sheet.corners = std::move(frame.corners);
                 break;
             }
@@ -95,7 +94,7 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
                 const std::string description_text = PathToCp932(description);
                 const SourceLine corners_at{description_text, kCoordinateLine};
                 WriteFrameLayer(context, kFrameLayer, LayerCatalogue[kFrameLayer].layer_file, output_folder,
-                                sheet.corners, frame_texts, sheet.coordinate_system, corners_at);
+                                sheet.corners, frame_texts, coordinate_system, corners_at);
                 const CornerTexts& c = sheet.corners;
                 sheet.extent.Include(RealField(c.lower_left_x, corners_at), RealField(c.lower_left_y, corners_at),
                                      RealField(c.upper_right_x, corners_at), RealField(c.upper_right_y, corners_at));
@@ -112,22 +111,48 @@ SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_
         }
     } catch (const ConversionError& error) {
         port.ShowMessage(error.Message());
-        return SheetOutcome::Abandoned;
+        sheet.outcome = SheetOutcome::Abandoned;
     }
+    sheet.peaks = TakePeaks(arrays);
+    return sheet;
+}
 
+bool SheetAdmitted(const SheetReading& sheet, const RunCoordinateSystem& run) {
+    if (sheet.outcome == SheetOutcome::CoordinateSystemRefused) return false;
+    RunCoordinateSystem admitted = run;
+    return !sheet.frame_read || AdmitSheetCoordinateSystem(admitted, sheet.frame_system, sheet.frame_datum_flag);
+}
+
+SheetOutcome CommitSheet(SheetReading& sheet, SheetConversionState& run, MessagePort& port) {
+    if (!SheetAdmitted(sheet, run.coordinate_system)) return SheetOutcome::CoordinateSystemRefused;
+    if (sheet.outcome == SheetOutcome::DescriptionUnreadable) return sheet.outcome;
+    RaiseCapacities(run.work_arrays, sheet.peaks);
+    if (sheet.outcome != SheetOutcome::Converted) return sheet.outcome;
+
+    // A description that ends before its coordinate line leaves the run's system and
+    // corners as they were.
+    RunCoordinateSystem coordinate_system = run.coordinate_system;
+    if (sheet.frame_read) AdmitSheetCoordinateSystem(coordinate_system, sheet.frame_system, sheet.frame_datum_flag);
     if (run.geopackage) {
-        run.geopackage->WriteSheet(sheet.output, run.files_made, PlaneRectangularEpsg(sheet.coordinate_system),
-                                   run.shape, port);
+        run.geopackage->WriteSheet(sheet.output, run.files_made, PlaneRectangularEpsg(coordinate_system), run.shape,
+                                   port);
     } else {
-        WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(sheet.coordinate_system),
+        WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(coordinate_system),
                          run.output_files, port);
         if (!run.keep_outputs_open) run.output_files.Finish();
     }
-    run.coordinate_system = sheet.coordinate_system;
-    run.corners = std::move(sheet.corners);
-    run.extent = sheet.extent;
-    run.statistics = sheet.statistics;
+    run.coordinate_system = coordinate_system;
+    if (sheet.frame_read) run.corners = std::move(sheet.corners);
+    run.extent.Include(sheet.extent.min_north, sheet.extent.min_east, sheet.extent.max_north, sheet.extent.max_east);
+    run.statistics.RaiseTo(sheet.statistics);
     return SheetOutcome::Converted;
+}
+
+SheetOutcome ConvertSheet(const std::filesystem::path& description, std::string_view municipality_code,
+                          const std::filesystem::path& list_file, SheetConversionState& run, MessagePort& port) {
+    SheetReading sheet =
+        ReadSheet(description, municipality_code, list_file.parent_path(), run.coordinate_system, run.work_arrays, port);
+    return CommitSheet(sheet, run, port);
 }
 
 }  // namespace gridora

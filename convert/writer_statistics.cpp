@@ -19,4 +19,13 @@ void RunStatistics::RaiseValueLength(int layer, int position, std::size_t bytes)
     longest = std::max(longest, static_cast<int32_t>(std::min<std::size_t>(bytes, INT32_MAX)));
 }
 
+void RunStatistics::RaiseTo(const RunStatistics& other) {
+    RaiseVertexCount(other.largest_vertex_count);
+    for (int layer = 0; layer < kLayerCount; ++layer) {
+        RaiseValueCount(layer, other.largest_value_count[layer]);
+        for (int position = 1; position <= kCountedValues; ++position)
+            RaiseValueLength(layer, position, static_cast<std::size_t>(other.longest_value[layer][position - 1]));
+    }
+}
+
 }  // namespace gridora

@@ -27,6 +27,9 @@ struct RunStatistics {
     void RaiseValueCount(int layer, int32_t count);
     // Positions beyond 16 are not counted.
     void RaiseValueLength(int layer, int position, std::size_t bytes);
+    // Raises every mark the layer writers keep to `other`'s where that is higher, so that
+    // sheets read apart give the marks of sheets read one after the other.
+    void RaiseTo(const RunStatistics& other);
     friend bool operator==(const RunStatistics&, const RunStatistics&) = default;
 };
 

@@ -8,6 +8,21 @@ int32_t IdIndex::Lookup(int32_t id) const {
     return (it != entries_.end() && it->first == id) ? it->second : 0;
 }
 
+WorkArrayPeaks TakePeaks(WorkArrays& arrays) {
+    return WorkArrayPeaks{arrays.arc_records.TakePeak(),  arrays.arc_points.TakePeak(),
+                          arrays.pgn_records.TakePeak(),  arrays.pgn_arc_refs.TakePeak(),
+                          arrays.pnt_records.TakePeak(),  arrays.tie_records.TakePeak()};
+}
+
+void RaiseCapacities(WorkArrays& arrays, const WorkArrayPeaks& peaks) {
+    arrays.arc_records.RaiseCapacityFor(peaks.arc_records);
+    arrays.arc_points.RaiseCapacityFor(peaks.arc_points);
+    arrays.pgn_records.RaiseCapacityFor(peaks.pgn_records);
+    arrays.pgn_arc_refs.RaiseCapacityFor(peaks.pgn_arc_refs);
+    arrays.pnt_records.RaiseCapacityFor(peaks.pnt_records);
+    arrays.tie_records.RaiseCapacityFor(peaks.tie_records);
+}
+
 ArcRecord* FindArc(WorkArrays& arrays, int32_t arc_id, int32_t* position) {
     int32_t index = arrays.arc_index.Find(arrays.arc_records, arc_id,
                                           [](const ArcRecord& r) { return r.arc_id; });

@@ -97,7 +97,18 @@ public:
         if (Count() == capacity_) capacity_ += step_;
         records_.push_back(r);  // the vector itself grows geometrically
         ++version_;
+        peak_ = std::max(peak_, Count());
         return Count();
+    }
+
+    // The most records held since the last TakePeak, which starts counting afresh.
+    int32_t TakePeak() { return std::exchange(peak_, Count()); }
+    // Grows the capacity as appending up to `count` records would have: capacity is a
+    // function of the most records ever held, so arrays filled apart can report the
+    // capacity of one array that held all their records in turn.
+    void RaiseCapacityFor(int32_t count) {
+        if (count > capacity_ && step_ > 0)
+            capacity_ += static_cast<int32_t>((static_cast<int64_t>(count) - capacity_ + step_ - 1) / step_ * step_);
     }
 
     int32_t Count() const { return static_cast<int32_t>(records_.size()); }
@@ -118,6 +129,7 @@ private:
     int32_t capacity_;
     int32_t step_;
     uint64_t version_ = 0;
+    int32_t peak_ = 0;
 };
 
 // First-match lookup from an identifier to its record's 1-based index, rebuilt lazily
@@ -172,6 +184,14 @@ struct WorkArrays {
     // Lookup indexes; they follow their arrays by version.
     IdIndex arc_index, pgn_index, pnt_index, tie_index;
 };
+
+// The most records each array held while some work was read (see WorkArray::TakePeak).
+struct WorkArrayPeaks {
+    int32_t arc_records = 0, arc_points = 0, pgn_records = 0, pgn_arc_refs = 0, pnt_records = 0, tie_records = 0;
+};
+WorkArrayPeaks TakePeaks(WorkArrays& arrays);
+// Grows the capacities of `arrays` as if they had held what `peaks` counts.
+void RaiseCapacities(WorkArrays& arrays, const WorkArrayPeaks& peaks);
 
 // |id| for the lookups of signed references; the one value without a positive
 // counterpart stays as it is.

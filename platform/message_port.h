@@ -30,4 +30,32 @@ public:
     std::vector<std::string> statuses;
 };
 
+// Keeps messages and status texts in the order they came, to pass them on later in that
+// order (work done on another thread reports through the thread that owns the port).
+// ProcessEvents goes to `events` when one is given, at once.
+class MessageLog : public MessagePort {
+public:
+    explicit MessageLog(MessagePort* events = nullptr) : events_(events) {}
+    void ShowMessage(std::string_view cp932) override { entries_.push_back({true, std::string(cp932)}); }
+    void SetStatus(std::string_view cp932) override { entries_.push_back({false, std::string(cp932)}); }
+    void ProcessEvents() override {
+        if (events_) events_->ProcessEvents();
+    }
+    void ReplayInto(MessagePort& port) const {
+        for (const Entry& entry : entries_) {
+            if (entry.is_message) port.ShowMessage(entry.text);
+            else port.SetStatus(entry.text);
+        }
+    }
+    void ForwardEventsTo(MessagePort* events) { events_ = events; }
+
+private:
+    struct Entry {
+        bool is_message;
+        std::string text;
+    };
+    MessagePort* events_;
+    std::vector<Entry> entries_;
+};
+
 }  // namespace gridora

@@ -1,5 +1,6 @@
 #include "run/conversion_run.h"
 
+#include <deque>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -20,12 +21,20 @@
 #include "run/run_progress.h"
 #include "run/run_scopes.h"
 #include "run/run_statistics.h"
+#include "run/sheet_readers.h"
 #include "run/staging.h"
 
 namespace gridora {
 namespace {
 
 std::string Cp932Path(const std::filesystem::path& path) { return ToCp932(path.native()); }
+
+// The reader threads for the job count the user asked for (0: every processor): none for
+// one job, so that the run reads each sheet itself.
+unsigned ReaderThreads(unsigned jobs) {
+    const unsigned count = jobs > 0 ? jobs : DefaultJobCount();
+    return count > 1 ? count : 0;
+}
 
 // Tells the user about a sheet the run could not convert (its row stays checked): what
 // went wrong and the sheet description's path, with a detail line when there is one.
@@ -61,17 +70,63 @@ struct RunContext {
     ProgressRecorder* progress;  // when the run has a staging folder
 };
 
-// Converts one sheet description, reporting a description or data it cannot use.
-RowResult ConvertDescription(RunContext& run, const std::filesystem::path& description,
-                             std::string_view municipality_code) {
+// A row on its way through the run: handed out in row order (its archived sheet extracted
+// first), read by the sheet readers, committed in row order.
+struct RowInFlight {
+    std::size_t index = 0;
+    std::optional<ExtractionSchedule::SheetFolder> folder;  // an archived sheet's, held until committed
+    bool extraction_failed = false;
+    std::shared_ptr<SheetJob> job;
+};
+
+// Hands out row `index` to the readers unless the run skips it; false when it skips it.
+// An archived sheet is extracted first; a row whose sheet cannot be extracted is queued
+// as failed, for the commit to end the loop there.
+bool HandOutRow(RunContext& run, std::size_t index, SheetReaders& readers, std::deque<RowInFlight>& rows) {
+    const SheetRowFields row = SplitSheetRow(run.sheets.Text(index));
+    if (SheetAlreadyListed(run.sheets, index, row.sheet_name)) return false;
+    RowInFlight& handed = rows.emplace_back();
+    handed.index = index;
+    handed.job = std::make_shared<SheetJob>();
+    SheetJob& job = *handed.job;
+    job.municipality_code = row.municipality_code;
+    job.output_folder = run.list_file.parent_path();
+    job.known_system = run.state.coordinate_system;
+    const std::filesystem::path source = run.sheets.SourceFile(index);
+    if (NamesArchive(row.source_path)) {
+        if (std::optional<ExtractionSchedule::SheetFolder> folder = run.extractions.ExtractRow(index, source, row.sheet_name))
+            handed.folder.emplace(std::move(*folder));
+        if (!handed.folder) {
+            handed.extraction_failed = true;
+            return true;
+        }
+        job.description = ExtractedDescriptionPath(handed.folder->Path(), row.sheet_name);
+    } else {
+        job.description = source;
+    }
+    readers.Read(handed.job);
+    return true;
+}
+
+// Takes a read sheet into the run, reporting a description or data it cannot use, after
+// what reading it reported (unless the run refuses the sheet's coordinate system, which
+// the run would have done before reading on).
+RowResult CommitDescription(RunContext& run, MessagePort& port, SheetJob& job) {
+    const bool admitted = SheetAdmitted(job.reading, run.state.coordinate_system);
+    if (admitted) job.messages.ReplayInto(port);
+    if (job.failed) {
+        if (!admitted) return RowResult::kRefused;
+        ReportUnconvertedSheet(port, "図葉を変換できません：", job.description, ToCp932(job.error));
+        return RowResult::kNotConverted;
+    }
     SheetOutcome outcome;
     try {
-        outcome = ConvertSheet(description, municipality_code, run.list_file, run.state, run.port);
+        outcome = CommitSheet(job.reading, run.state, port);
     } catch (const OutputStopped& stopped) {
-        run.port.ShowMessage(stopped.what());
+        port.ShowMessage(stopped.what());
         return RowResult::kOutputStopped;
     } catch (const std::exception& e) {
-        ReportUnconvertedSheet(run.port, "図葉を変換できません：", description, ToCp932(e.what()));
+        ReportUnconvertedSheet(port, "図葉を変換できません：", job.description, ToCp932(e.what()));
         return RowResult::kNotConverted;
     }
     switch (outcome) {
@@ -80,58 +135,50 @@ RowResult ConvertDescription(RunContext& run, const std::filesystem::path& descr
         case SheetOutcome::CoordinateSystemRefused:
             return RowResult::kRefused;
         case SheetOutcome::Abandoned:
-            ReportUnconvertedSheet(run.port, "図葉を変換できません：", description);
+            ReportUnconvertedSheet(port, "図葉を変換できません：", job.description);
             return RowResult::kNotConverted;
         case SheetOutcome::DescriptionUnreadable:
             break;
     }
-    ReportUnconvertedSheet(run.port, "図葉記述ファイルを開けません：", description);
+    ReportUnconvertedSheet(port, "図葉記述ファイルを開けません：", job.description);
     return RowResult::kNotConverted;
 }
 
-// Converts a sheet description, announcing it in the status bar first.
-RowResult ConvertAnnounced(RunContext& run, const std::filesystem::path& description,
-                           std::string_view municipality_code) {
-    run.port.SetStatus(Cp932Path(description) + ToCp932("処理中"));
-    run.port.ProcessEvents();
-    return ConvertDescription(run, description, municipality_code);
+// Commits a row's sheet, announcing it in the status bar first. The messages of an
+// extracted sheet name its files as they would lie in output/SHEET/.
+RowResult CommitRow(RunContext& run, RowInFlight& row) {
+    std::optional<PathRewritingPort> extracted;
+    if (row.folder) extracted.emplace(run.port, Cp932Path(row.folder->Path()), Cp932Path(run.output_folder));
+    MessagePort& port = extracted ? static_cast<MessagePort&>(*extracted) : run.port;
+    port.SetStatus(Cp932Path(row.job->description) + ToCp932("処理中"));
+    port.ProcessEvents();
+    return CommitDescription(run, port, *row.job);
 }
 
-// Converts a sheet extracted into `folder`, a private folder of the output folder. The
-// messages of the sheet name its files as they would lie in output/SHEET/.
-RowResult ConvertExtracted(RunContext& run, const std::filesystem::path& folder, const SheetRowFields& row) {
-    PathRewritingPort port(run.port, Cp932Path(folder), Cp932Path(run.output_folder));
-    RunContext sheet_run{run.sheets,    run.request,   run.state,       run.archives,  port,
-                         run.list_file, run.output_folder, run.extractions, run.progress};
-    return ConvertAnnounced(sheet_run, ExtractedDescriptionPath(folder, row.sheet_name), row.municipality_code);
-}
-
-// Converts an archived sheet from the folder the schedule extracted it into; the sheet's
-// folder, and only it, is removed whatever happens.
-RowResult ConvertArchivedSheet(RunContext& run, std::size_t index, const std::filesystem::path& archive,
-                               const SheetRowFields& row) {
-    const std::optional<ExtractionSchedule::SheetFolder> folder =
-        run.extractions.ExtractRow(index, archive, row.sheet_name);
-    if (!folder) return RowResult::kExtractionFailed;
-    return ConvertExtracted(run, folder->Path(), row);
-}
-
-RowResult ConvertRow(RunContext& run, std::size_t index, const SheetRowFields& row) {
-    const std::filesystem::path source = run.sheets.SourceFile(index);
-    if (NamesArchive(row.source_path)) return ConvertArchivedSheet(run, index, source, row);
-    return ConvertAnnounced(run, source, row.municipality_code);
-}
-
-// The loop over the rows, from `first` on; `processed` rows were converted before it.
+// The loop over the rows, from `first` on; `processed` rows were converted before it. Rows
+// are handed out ahead, up to two per reader, and committed one by one in row order; at
+// every commit the run may stop, dropping what was read ahead.
 RowsResult ConvertRows(RunContext& run, std::size_t first, std::size_t processed) {
-    for (std::size_t i = first; i < run.sheets.size(); ++i) {
-        const SheetRowFields row = SplitSheetRow(run.sheets.Text(i));
-        if (SheetAlreadyListed(run.sheets, i, row.sheet_name)) continue;
+    std::deque<RowInFlight> rows;  // before the readers: they end first, with the reads under way
+    SheetReaders readers(ReaderThreads(run.request.jobs), run.state.work_arrays, run.port);
+    const std::size_t ahead = readers.Threads() == 0 ? 1 : 2 * std::size_t{readers.Threads()};
+    std::size_t next = first;
+    bool handing_out = true;
+    for (;;) {
+        while (handing_out && rows.size() < ahead && next < run.sheets.size()) {
+            if (HandOutRow(run, next++, readers, rows) && rows.back().extraction_failed) handing_out = false;
+        }
+        if (rows.empty()) return RowsResult::kAllVisited;
+        RowInFlight& row = rows.front();
+        const std::size_t i = row.index;
         if (run.request.stop_requested && run.request.stop_requested()) return RowsResult::kStopped;
+        if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
         run.sheets.SetCurrentRow(i);
+        if (row.extraction_failed) return RowsResult::kExtractionFailed;
+        readers.Wait(*row.job);
 
-        const RowResult result = ConvertRow(run, i, row);
-        if (result == RowResult::kExtractionFailed) return RowsResult::kExtractionFailed;
+        const RowResult result = CommitRow(run, row);
+        rows.pop_front();
         if (result == RowResult::kOutputStopped) return RowsResult::kOutputStopped;
         if (i >= run.sheets.size()) break;  // rows deleted while the queue ran
         if (result == RowResult::kRefused) run.sheets.SetText(i, ToCp932("座標系エラー：") + run.sheets.Text(i));

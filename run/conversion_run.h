@@ -43,6 +43,9 @@ struct RunRequest {
     // Continue the interrupted run of the same list file and arguments from its progress
     // record, instead of starting over (which discards what that run staged).
     bool resume = false;
+    // How many sheets are read at once (0: one per processor the process may use). The
+    // output, the messages and the statistics are the same for every count.
+    unsigned jobs = 0;
 };
 
 enum class RunOutcome {

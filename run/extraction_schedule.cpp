@@ -26,9 +26,7 @@ std::vector<std::string> ArchiveSheetsFrom(const SheetList& sheets, std::size_t 
 }
 
 ExtractionSchedule::SheetFolder::SheetFolder(SheetFolder&& other) noexcept
-    : own_(std::move(other.own_)), group_(other.group_), sheet_(std::move(other.sheet_)) {
-    other.group_ = nullptr;
-}
+    : own_(std::move(other.own_)), group_(std::move(other.group_)), sheet_(std::move(other.sheet_)) {}
 
 ExtractionSchedule::SheetFolder::~SheetFolder() {
     if (group_) group_->Release(sheet_);
@@ -48,7 +46,7 @@ std::optional<ExtractionSchedule::SheetFolder> ExtractionSchedule::ExtractRow(st
     if (extracting_next_ && extracting_next_->Holds(archive, sheet)) extracted_ahead_ = std::move(extracting_next_);
     if (extracted_ahead_ && extracted_ahead_->Holds(archive, sheet)) {
         StartNextArchive(index, archive);
-        return SheetFolder(*extracted_ahead_, std::string(sheet));
+        return SheetFolder(extracted_ahead_, std::string(sheet));
     }
     extracted_ahead_.reset();
 
@@ -59,7 +57,7 @@ std::optional<ExtractionSchedule::SheetFolder> ExtractionSchedule::ExtractRow(st
     if (archives_.Unlha(nullptr, command.c_str(), report, kArchiveReportSize) != 0) return std::nullopt;
     const std::vector<std::string> following = ArchiveSheetsFrom(sheets_, index + 1, archive);
     if (!following.empty()) {
-        auto ahead = std::make_unique<ExtractedArchive>(archive, output_folder_);
+        auto ahead = std::make_shared<ExtractedArchive>(archive, output_folder_);
         if (ahead->Start(archives_, following, true)) extracted_ahead_ = std::move(ahead);
     }
     return SheetFolder(std::move(own));
@@ -77,7 +75,7 @@ void ExtractionSchedule::StartNextArchive(std::size_t index, const std::filesyst
     const std::filesystem::path next_archive = sheets_.SourceFile(next);
     const std::vector<std::string> sheets = ArchiveSheetsFrom(sheets_, next, next_archive);
     if (sheets.empty()) return;
-    auto extraction = std::make_unique<ExtractedArchive>(next_archive, output_folder_);
+    auto extraction = std::make_shared<ExtractedArchive>(next_archive, output_folder_);
     if (extraction->Start(archives_, sheets, true)) extracting_next_ = std::move(extraction);
 }
 

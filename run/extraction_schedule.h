@@ -31,7 +31,8 @@ std::vector<std::string> ArchiveSheetsFrom(const SheetList& sheets, std::size_t 
 class ExtractionSchedule {
 public:
     // The folder in which one row's sheet lies extracted while the row converts; its sheet
-    // is removed when the object ends, with the private folder when the sheet had one alone.
+    // is removed when the object ends, with the private folder when the sheet had one alone
+    // or was the last of its group.
     class SheetFolder {
     public:
         SheetFolder(SheetFolder&& other) noexcept;
@@ -42,10 +43,12 @@ public:
     private:
         friend class ExtractionSchedule;
         explicit SheetFolder(std::unique_ptr<PrivateExtractionFolder> own) : own_(std::move(own)) {}
-        SheetFolder(ExtractedArchive& group, std::string sheet) : group_(&group), sheet_(std::move(sheet)) {}
+        SheetFolder(std::shared_ptr<ExtractedArchive> group, std::string sheet)
+            : group_(std::move(group)), sheet_(std::move(sheet)) {}
 
         std::unique_ptr<PrivateExtractionFolder> own_;
-        ExtractedArchive* group_ = nullptr;
+        // Rows read ahead may still hold sheets of an archive the schedule has moved past.
+        std::shared_ptr<ExtractedArchive> group_;
         std::string sheet_;
     };
 
@@ -58,7 +61,8 @@ public:
     std::optional<SheetFolder> ExtractRow(std::size_t index, const std::filesystem::path& archive,
                                           std::string_view sheet);
 
-    // Waits for any extraction still running and removes every folder left.
+    // Waits for any extraction still running and removes every folder that no SheetFolder
+    // holds.
     void Stop();
 
 private:
@@ -69,8 +73,8 @@ private:
     std::filesystem::path output_folder_;
     // The sheets of the current archive extracted ahead of their rows, and those of the
     // next archive, extracting while the current one's rows convert; empty when none.
-    std::unique_ptr<ExtractedArchive> extracted_ahead_;
-    std::unique_ptr<ExtractedArchive> extracting_next_;
+    std::shared_ptr<ExtractedArchive> extracted_ahead_;
+    std::shared_ptr<ExtractedArchive> extracting_next_;
 };
 
 }  // namespace gridora

@@ -3,10 +3,13 @@
 # 6x6 grid of descriptions) with BUILD's gridora-cli into OUT and prints one line per file
 # written: its digest and its path. Two builds' listings compare byte for byte with diff,
 # which is how a change that must leave the outputs alone shows that it did.
-#   scripts/output-digest.sh BUILD OUT > digest.txt
+# Further arguments go to every gridora-cli run (`-j 1`, `-j 8`: the listings must agree).
+#   scripts/output-digest.sh BUILD OUT [CLI-ARGUMENT...] > digest.txt
 set -euo pipefail
 build=$(cd "${1:?BUILD}" && pwd)
 out=${2:?OUT}
+shift 2
+cli_args=("$@")
 cd "$(dirname "$0")/.."
 root=$(pwd)
 rm -rf "$out" && mkdir -p "$out"
@@ -17,7 +20,7 @@ convert() {  # NAME SOURCE...
   local name=$1; shift
   mkdir -p "$out/$name"
   local status=0
-  "$cli" --settings "$out/$name.Ini" -o "$out/$name/$name.lis" "$@" \
+  "$cli" ${cli_args[@]+"${cli_args[@]}"} --settings "$out/$name.Ini" -o "$out/$name/$name.lis" "$@" \
       >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
   echo "$status" >"$out/$name.status"
 }
