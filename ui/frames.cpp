@@ -48,7 +48,8 @@ TCommandF::TCommandF(QWidget* parent) : QFrame(parent) {
     cdonut->setChecked(true);
     cgpkg = new QCheckBox(QStringLiteral("GeoPackage出力"), this);
     cgpkg->setObjectName(QStringLiteral("cgpkg"));
-    cgpkg->setGeometry(kLeft, 36, kWidth - kLeft - 2, 17);
+    // Its caption is longer than the column of buttons is wide: the box starts further left.
+    cgpkg->setGeometry(2, 36, kWidth - 2, 17);
     bExecute = Button(this, "bExecute", QStringLiteral("③変換実行"), kLeft, 60);
     eClose = Button(this, "eClose", QStringLiteral("④閉　じ　る"), kLeft, 110);
     bDelCheck = Button(this, "bDelCheck", QStringLiteral("チェックを削除"), kLeft, 160);

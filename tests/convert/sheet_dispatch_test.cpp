@@ -175,7 +175,7 @@ TEST(SheetDispatch, OutputsHeldOpenBetweenSheetsEndAsThoseReopenedForEachSheet) 
     EXPECT_FALSE(holding.run.output_files.Empty());
     holding.run.CloseOutputFiles();
     const auto expected = FolderBytes(reopening.output);
-    EXPECT_EQ(expected.size(), 24u * 4 + 13);
+    EXPECT_EQ(expected.size(), 24u * 5 + 13);  // .shp, .shx, .dbf, .prj, .cpg
     EXPECT_TRUE(FolderBytes(holding.output) == expected);
 
     // A new run creates its files anew over the held ones, which are closed first.
