@@ -421,7 +421,10 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     WriteListFile(run.list_file, sheets);
     if (!AssembleSeamlessPolygons(run, first_seamless_layer)) return EndWithoutOutput(port, RowsResult::kOutputStopped);
     WriteMapFiles(run);
-    if (!staging.empty()) PutInPlace(staging, output_folder, port);
+    if (!staging.empty()) {
+        if (progress) progress->Close();
+        PutInPlace(staging, output_folder, port);
+    }
     execute.Enable();
     WriteRunStatistics(request.settings_file, capacities, state.statistics);
 
