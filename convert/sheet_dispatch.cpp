@@ -114,6 +114,7 @@ SheetReading ReadSheet(const std::filesystem::path& description, std::string_vie
         sheet.outcome = SheetOutcome::Abandoned;
     }
     sheet.peaks = TakePeaks(arrays);
+    if (sheet.outcome == SheetOutcome::Converted) sheet.output.FormatRecords();
     return sheet;
 }
 

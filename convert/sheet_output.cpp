@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -62,17 +63,20 @@ StagedShapefile::StagedShapefile(std::filesystem::path base, int shape_type, std
       field_count_(static_cast<int>(LayerFields(schema_).size())) {}
 
 int StagedShapefile::AddRecord() {
+    formatted_.clear();
     records_.push_back(Record{values_.size(), x_.size(), part_starts_.size()});
     return RecordCount() - 1;
 }
 
 void StagedShapefile::SetInteger(int field, int32_t value) {
     if (records_.empty() || field < 0 || field >= field_count_) return;
+    formatted_.clear();
     values_.push_back(Value{field, true, value, {}});
 }
 
 void StagedShapefile::SetText(int field, std::string_view cp932) {
     if (records_.empty() || field < 0 || field >= field_count_) return;
+    formatted_.clear();
     values_.push_back(Value{field, false, 0, std::string(cp932)});
 }
 
@@ -89,6 +93,7 @@ void StagedShapefile::StartPart() {
 
 void StagedShapefile::CopyRecord(const StagedShapefile& source, int record) {
     if (records_.empty()) return;
+    formatted_.clear();
     const Record& from = source.records_.at(static_cast<std::size_t>(record));
     for (std::size_t v = from.first_value; v < source.ValueEnd(record); ++v) {
         const Value& value = source.values_[v];
@@ -125,6 +130,82 @@ int StagedShapefile::VertexCount(int record) const {
     return static_cast<int>(VertexEnd(record) - records_.at(static_cast<std::size_t>(record)).first_vertex);
 }
 
+namespace {
+
+// The byte shapelib fills a field with when its value is null.
+char NullFiller(FieldType type) { return type == FieldType::Integer ? '*' : ' '; }
+
+// Where each field of the schema starts in a record (after the deletion flag), and the
+// record's length; nothing for a schema no table holds as it stands.
+std::optional<std::pair<std::vector<std::size_t>, std::size_t>> RecordLayout(const std::vector<FieldSpec>& fields) {
+    std::vector<std::size_t> offsets;
+    std::size_t length = 1;
+    for (const FieldSpec& field : fields) {
+        if (field.width <= 0 || field.width > 255) return std::nullopt;
+        offsets.push_back(length);
+        length += static_cast<std::size_t>(field.width);
+    }
+    return std::make_pair(std::move(offsets), length);
+}
+
+// Whether `table` lays its records out as the schema's fields do.
+bool TableLaidOutAs(DBFHandle table, const std::vector<FieldSpec>& fields, std::size_t length) {
+    if (DBFGetFieldCount(table) != static_cast<int>(fields.size()) || table->nRecordLength != static_cast<int>(length))
+        return false;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        int width = 0, decimals = 0;
+        DBFGetFieldInfo(table, static_cast<int>(i), nullptr, &width, &decimals);
+        const char type = DBFGetNativeFieldType(table, static_cast<int>(i));
+        if (width != fields[i].width || decimals != 0 || type != (fields[i].type == FieldType::Integer ? 'N' : 'C'))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void StagedShapefile::FormatRecords() {
+    formatted_.clear();
+    formatted_fit_ = true;
+    const std::vector<FieldSpec> fields = LayerFields(schema_);
+    const auto layout = RecordLayout(fields);
+    if (!layout || records_.empty()) return;
+    const auto& [offsets, length] = *layout;
+    std::string formatted(records_.size() * length, ' ');
+    for (int r = 0; r < RecordCount(); ++r) {
+        char* record = formatted.data() + static_cast<std::size_t>(r) * length;
+        const std::size_t begin = records_[static_cast<std::size_t>(r)].first_value, end = ValueEnd(r);
+        // As AppendTo brings a record without values into being: a null first field.
+        if (begin == end && !fields.empty())
+            std::fill_n(record + offsets[0], fields[0].width, NullFiller(fields[0].type));
+        for (std::size_t v = begin; v < end; ++v) {
+            const Value& value = values_[v];
+            const FieldSpec& field = fields[static_cast<std::size_t>(value.field)];
+            if (value.is_integer != (field.type == FieldType::Integer)) return;  // written value by value
+            const auto width = static_cast<std::size_t>(field.width);
+            std::string text;
+            if (value.is_integer) {
+                text = IntegerFieldText(value.integer, field.width);
+                formatted_fit_ = formatted_fit_ && std::to_string(value.integer).size() <= width;
+            } else {
+                text = TruncateCp932(value.text, width);
+            }
+            // shapelib copies a value up to its first NUL and blanks the rest of the field.
+            text.resize(std::min(text.find('\0'), text.size()));
+            char* at = record + offsets[static_cast<std::size_t>(value.field)];
+            std::fill_n(at, width, ' ');
+            std::copy(text.begin(), text.end(), at);
+        }
+    }
+    formatted_ = std::move(formatted);
+    formatted_length_ = length;
+}
+
+void SheetOutput::FormatRecords() {
+    for (StagedFileGroup& group : groups)
+        for (StagedShapefile& shapefile : group.shapefiles) shapefile.FormatRecords();
+}
+
 OutputGrowth StagedShapefile::Growth() const {
     OutputGrowth growth;
     for (int r = 0; r < RecordCount(); ++r) growth.shape_bytes += ShapeRecordBytes(shape_type_, PartCount(r), VertexCount(r));
@@ -156,6 +237,8 @@ std::span<const StagedShapefile::Value> StagedShapefile::Values(int record) cons
 bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers, MessagePort& port) const {
     bool ok = true;
     const int first = DBFGetRecordCount(table);
+    const bool whole_records = !formatted_.empty() && TableLaidOutAs(table, LayerFields(schema_), formatted_length_);
+    if (whole_records) ok = formatted_fit_;
     for (int r = 0; r < RecordCount(); ++r) {
         const Record& staged = records_[static_cast<std::size_t>(r)];
         FillShape(r, buffers);
@@ -164,14 +247,20 @@ bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& 
 
         const std::size_t begin = staged.first_value;
         const std::size_t end = ValueEnd(r);
-        // A record comes into being with its first written field.
-        if (begin == end) ok = DBFWriteNULLAttribute(table, record, 0) && ok;
-        for (std::size_t v = begin; v < end; ++v) {
-            const Value& value = values_[v];
-            if (value.field >= DBFGetFieldCount(table)) continue;
-            ok = (value.is_integer ? WriteAttributeInteger(table, record, value.field, value.integer)
-                                   : WriteAttributeText(table, record, value.field, value.text)) &&
-                 ok;
+        if (whole_records) {
+            // shapelib takes the tuple as void* but only copies it.
+            char* tuple = const_cast<char*>(formatted_.data()) + static_cast<std::size_t>(r) * formatted_length_;
+            ok = DBFWriteTuple(table, record, tuple) && ok;
+        } else {
+            // A record comes into being with its first written field.
+            if (begin == end) ok = DBFWriteNULLAttribute(table, record, 0) && ok;
+            for (std::size_t v = begin; v < end; ++v) {
+                const Value& value = values_[v];
+                if (value.field >= DBFGetFieldCount(table)) continue;
+                ok = (value.is_integer ? WriteAttributeInteger(table, record, value.field, value.integer)
+                                       : WriteAttributeText(table, record, value.field, value.text)) &&
+                     ok;
+            }
         }
         // shapelib adds no record when it cannot write back the one before: the shape
         // just written would stand without one.

@@ -98,6 +98,11 @@ public:
         std::string text;  // CP932, not yet cut to the field's width
     };
     std::span<const Value> Values(int record) const;
+    // Lays out every record's table bytes as a table of this schema holds them, so that
+    // appending copies whole records: work a sheet's reader does ahead of the one writer.
+    // Records added afterwards undo it. AppendTo writes value by value to a table laid out
+    // otherwise, or when nothing was laid out.
+    void FormatRecords();
 
     // Appends the staged records to open files, each shape through `buffers` and
     // AppendShape. False when a value could not be written; throws OutputStopped when a
@@ -122,6 +127,11 @@ private:
     std::vector<Value> values_;
     std::vector<double> x_, y_;
     std::vector<std::size_t> part_starts_;  // vertex indexes where a second or later ring starts
+    // FormatRecords' result: RecordCount() records of formatted_length_ bytes, and whether
+    // every value fitted its field.
+    std::string formatted_;
+    std::size_t formatted_length_ = 0;
+    bool formatted_fit_ = true;
 };
 
 // A text file beside a layer (zuyo.txt, _pgn.txt, _arc.txt): CP932 lines, CR LF ends.
@@ -157,6 +167,8 @@ struct SheetOutput {
     std::deque<StagedFileGroup> groups;
 
     StagedFileGroup& AddGroup(int layer, FileFlag flag);
+    // FormatRecords for every staged Shapefile.
+    void FormatRecords();
 };
 
 // Output Shapefiles with their tables left open between sheets. shapelib reads a

@@ -1,5 +1,6 @@
 #include "run/conversion_run.h"
 
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -29,12 +30,17 @@ namespace {
 
 std::string Cp932Path(const std::filesystem::path& path) { return ToCp932(path.native()); }
 
-// The reader threads for the job count the user asked for (0: every processor): none for
-// one job, so that the run reads each sheet itself.
-unsigned ReaderThreads(unsigned jobs) {
-    const unsigned count = jobs > 0 ? jobs : DefaultJobCount();
-    return count > 1 ? count : 0;
-}
+// The job count the user asked for, 0 meaning every processor.
+unsigned JobCount(unsigned asked) { return asked > 0 ? asked : DefaultJobCount(); }
+
+// The reader threads for a job count: none for one job, so that the run reads each sheet
+// itself.
+unsigned ReaderThreads(unsigned jobs) { return jobs > 1 ? jobs : 0; }
+
+// How many archives extract at once ahead of the rows: one keeps pace with a few readers
+// (an archive extracts faster than its sheets convert on two processors); more readers
+// need more, within a bound on the disk space the extracted sheets take.
+std::size_t ArchivesAhead(unsigned jobs) { return std::clamp<std::size_t>(jobs / 2, 1, 8); }
 
 // Tells the user about a sheet the run could not convert (its row stays checked): what
 // went wrong and the sheet description's path, with a detail line when there is one.
@@ -160,7 +166,7 @@ RowResult CommitRow(RunContext& run, RowInFlight& row) {
 // every commit the run may stop, dropping what was read ahead.
 RowsResult ConvertRows(RunContext& run, std::size_t first, std::size_t processed) {
     std::deque<RowInFlight> rows;  // before the readers: they end first, with the reads under way
-    SheetReaders readers(ReaderThreads(run.request.jobs), run.state.work_arrays, run.port);
+    SheetReaders readers(ReaderThreads(JobCount(run.request.jobs)), run.state.work_arrays, run.port);
     const std::size_t ahead = readers.Threads() == 0 ? 1 : 2 * std::size_t{readers.Threads()};
     std::size_t next = first;
     bool handing_out = true;
@@ -396,7 +402,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     MessagePort& run_port = staging.empty() ? port : staged_port;
     const std::filesystem::path list_file =
         staging.empty() ? given_list_file : staging / given_list_file.filename();
-    ExtractionSchedule extractions(sheets, archives, output_folder);
+    ExtractionSchedule extractions(sheets, archives, output_folder, ArchivesAhead(JobCount(request.jobs)));
     std::optional<ProgressRecorder> progress;
     if (!staging.empty()) progress.emplace(staging);
     RunContext run{sheets,    request,     state,      archives, run_port, list_file, output_folder, extractions,
@@ -428,7 +434,10 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     if (!AssembleSeamlessPolygons(run, first_seamless_layer)) return EndWithoutOutput(port, RowsResult::kOutputStopped);
     if (!geopackage.Finish(run_port)) return EndWithoutOutput(port, RowsResult::kOutputStopped);
     WriteMapFiles(run);
-    if (!staging.empty()) PutInPlace(staging, output_folder, port);
+    if (!staging.empty()) {
+        if (progress) progress->Close();
+        PutInPlace(staging, output_folder, port);
+    }
     execute.Enable();
     WriteRunStatistics(request.settings_file, capacities, state.statistics);
 

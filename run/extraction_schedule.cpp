@@ -1,5 +1,7 @@
 #include "run/extraction_schedule.h"
 
+#include <algorithm>
+
 #include "input/archive_binding.h"
 #include "input/sheet_intake.h"
 #include "run/list_file.h"
@@ -37,15 +39,23 @@ const std::filesystem::path& ExtractionSchedule::SheetFolder::Path() const {
 }
 
 ExtractionSchedule::ExtractionSchedule(const SheetList& sheets, const ArchiveEntryPoints& archives,
-                                       std::filesystem::path output_folder)
-    : sheets_(sheets), archives_(archives), output_folder_(std::move(output_folder)) {}
+                                       std::filesystem::path output_folder, std::size_t archives_ahead)
+    : sheets_(sheets),
+      archives_(archives),
+      output_folder_(std::move(output_folder)),
+      archives_ahead_(std::max<std::size_t>(archives_ahead, 1)) {}
 
 std::optional<ExtractionSchedule::SheetFolder> ExtractionSchedule::ExtractRow(std::size_t index,
                                                                               const std::filesystem::path& archive,
                                                                               std::string_view sheet) {
-    if (extracting_next_ && extracting_next_->Holds(archive, sheet)) extracted_ahead_ = std::move(extracting_next_);
+    // Extractions of archives whose rows have come (or were passed) are done with.
+    while (!extracting_next_.empty() && extracting_next_.front().first_row <= index) {
+        std::shared_ptr<ExtractedArchive> next = std::move(extracting_next_.front().extraction);
+        extracting_next_.pop_front();
+        if (next && next->Holds(archive, sheet)) extracted_ahead_ = std::move(next);
+    }
     if (extracted_ahead_ && extracted_ahead_->Holds(archive, sheet)) {
-        StartNextArchive(index, archive);
+        StartNextArchives(index, archive);
         return SheetFolder(extracted_ahead_, std::string(sheet));
     }
     extracted_ahead_.reset();
@@ -63,24 +73,33 @@ std::optional<ExtractionSchedule::SheetFolder> ExtractionSchedule::ExtractRow(st
     return SheetFolder(std::move(own));
 }
 
-// Once an archive's rows are under way, starts extracting the sheets of the next archive
-// in the list (after the rows of the one at `index`), so that they lie ready when its rows
-// come.
-void ExtractionSchedule::StartNextArchive(std::size_t index, const std::filesystem::path& archive) {
-    if (extracting_next_) return;
+// Once an archive's rows are under way, starts extracting the sheets of the archives that
+// follow in the list (after the rows of the one at `index`), up to archives_ahead_ of them,
+// so that they lie ready when their rows come.
+void ExtractionSchedule::StartNextArchives(std::size_t index, const std::filesystem::path& archive) {
     std::size_t next = index + 1;
-    while (next < sheets_.size() && sheets_.SourceFile(next) == archive) ++next;
-    while (next < sheets_.size() && !NamesArchive(SplitSheetRow(sheets_.Text(next)).source_path)) ++next;
-    if (next >= sheets_.size()) return;
-    const std::filesystem::path next_archive = sheets_.SourceFile(next);
-    const std::vector<std::string> sheets = ArchiveSheetsFrom(sheets_, next, next_archive);
-    if (sheets.empty()) return;
-    auto extraction = std::make_shared<ExtractedArchive>(next_archive, output_folder_);
-    if (extraction->Start(archives_, sheets, true)) extracting_next_ = std::move(extraction);
+    std::filesystem::path after = archive;
+    if (!extracting_next_.empty()) {
+        next = extracting_next_.back().first_row;
+        after = sheets_.SourceFile(next);
+    }
+    while (extracting_next_.size() < archives_ahead_) {
+        while (next < sheets_.size() && sheets_.SourceFile(next) == after) ++next;
+        while (next < sheets_.size() && !NamesArchive(SplitSheetRow(sheets_.Text(next)).source_path)) ++next;
+        if (next >= sheets_.size()) return;
+        after = sheets_.SourceFile(next);
+        const std::vector<std::string> sheets = ArchiveSheetsFrom(sheets_, next, after);
+        std::shared_ptr<ExtractedArchive> extraction;
+        if (!sheets.empty()) {
+            extraction = std::make_shared<ExtractedArchive>(after, output_folder_);
+            if (!extraction->Start(archives_, sheets, true)) extraction.reset();
+        }
+        extracting_next_.push_back({next, std::move(extraction)});
+    }
 }
 
 void ExtractionSchedule::Stop() {
-    extracting_next_.reset();
+    extracting_next_.clear();
     extracted_ahead_.reset();
 }
 

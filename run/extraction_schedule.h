@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -52,8 +53,11 @@ public:
         std::string sheet_;
     };
 
+    // `archives_ahead`: how many of the next archives may be extracting at once while the
+    // current one's rows convert (at least one); a run that reads many sheets at once
+    // needs more than one to keep its readers busy.
     ExtractionSchedule(const SheetList& sheets, const ArchiveEntryPoints& archives,
-                       std::filesystem::path output_folder);
+                       std::filesystem::path output_folder, std::size_t archives_ahead = 1);
 
     // Makes the sheet of row `index` (`sheet`, CP932, from `archive`) lie extracted, starting
     // the extractions that the rows after it will need. Nothing when the archive library
@@ -66,15 +70,20 @@ public:
     void Stop();
 
 private:
-    void StartNextArchive(std::size_t index, const std::filesystem::path& archive);
+    void StartNextArchives(std::size_t index, const std::filesystem::path& archive);
 
     const SheetList& sheets_;
     const ArchiveEntryPoints& archives_;
     std::filesystem::path output_folder_;
+    std::size_t archives_ahead_;
     // The sheets of the current archive extracted ahead of their rows, and those of the
-    // next archive, extracting while the current one's rows convert; empty when none.
+    // next archives in row order, extracting while the current one's rows convert.
     std::shared_ptr<ExtractedArchive> extracted_ahead_;
-    std::shared_ptr<ExtractedArchive> extracting_next_;
+    struct NextArchive {
+        std::size_t first_row;
+        std::shared_ptr<ExtractedArchive> extraction;  // empty: it had no sheets to extract
+    };
+    std::deque<NextArchive> extracting_next_;
 };
 
 }  // namespace gridora

@@ -408,15 +408,6 @@ std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunPr
 namespace gridora {
 namespace {
 
-// The staged data reach the disk with a record at most this often; in between, records
-// survive a killed program but not a power cut.
-constexpr std::int64_t kDurableIntervalMs = 5000;
-
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 WorkArrayCapacities Highest(const WorkArrayCapacities& a, const WorkArrayCapacities& b) {
     return {std::max(a.arc_records, b.arc_records), std::max(a.arc_points, b.arc_points),
             std::max(a.pgn_records, b.pgn_records), std::max(a.pgn_arc_refs, b.pgn_arc_refs),
@@ -424,6 +415,16 @@ WorkArrayCapacities Highest(const WorkArrayCapacities& a, const WorkArrayCapacit
 }
 
 }  // namespace
+
+ProgressRecorder::ProgressRecorder(std::filesystem::path staging) : staging_(std::move(staging)) {
+    try {
+        writer_ = std::thread([this] { WriteRecords(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: Take writes each record itself.
+    }
+}
+
+ProgressRecorder::~ProgressRecorder() { Close(); }
 
 void ProgressRecorder::AfterRow(std::size_t row, char row_state, std::size_t rows_processed,
                                 SheetConversionState& state) {
@@ -433,21 +434,22 @@ void ProgressRecorder::AfterRow(std::size_t row, char row_state, std::size_t row
     progress_.next_row = row + 1;
     progress_.rows_processed = rows_processed;
     progress_.capacities = Highest(progress_.capacities, CapacitiesOf(state.work_arrays));
-    Save(state);
+    Take(state);
 }
 
 void ProgressRecorder::InSeamlessStep(int layers_done, const std::vector<std::filesystem::path>& consumed,
                                       SheetConversionState& state) {
     progress_.phase = RunProgress::Phase::kSeamless;
     progress_.seamless_layers_done = layers_done;
-    Save(state, consumed);
+    Take(state, consumed);
+    WaitUntilWritten();
 }
 
 WorkArrayCapacities ProgressRecorder::Capacities(const WorkArrayCapacities& now) const {
     return Highest(progress_.capacities, now);
 }
 
-void ProgressRecorder::Save(SheetConversionState& state, const std::vector<std::filesystem::path>& consumed) {
+void ProgressRecorder::Take(SheetConversionState& state, const std::vector<std::filesystem::path>& consumed) {
     progress_.coordinate_system = state.coordinate_system;
     progress_.corners = state.corners;
     progress_.extent = state.extent;
@@ -462,10 +464,46 @@ void ProgressRecorder::Save(SheetConversionState& state, const std::vector<std::
     std::erase_if(progress_.files, [&](const StagedFileMark& f) {
         return std::find(consumed.begin(), consumed.end(), staging_ / f.path) != consumed.end();
     });
-    const std::int64_t now = NowMs();
-    const bool durable = now - last_durable_ms_ >= kDurableIntervalMs;
-    if (durable) last_durable_ms_ = now;
-    SaveRunProgress(staging_, progress_, durable);
+    if (!writer_.joinable()) {
+        SaveRunProgress(staging_, progress_, true);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        waiting_ = progress_;
+    }
+    changed_.notify_all();
+}
+
+void ProgressRecorder::WriteRecords() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return closing_ || waiting_.has_value(); });
+        if (!waiting_) return;  // closing, with everything written
+        const RunProgress progress = std::move(*waiting_);
+        waiting_.reset();
+        writing_ = true;
+        lock.unlock();
+        SaveRunProgress(staging_, progress, true);
+        lock.lock();
+        writing_ = false;
+        changed_.notify_all();
+    }
+}
+
+void ProgressRecorder::WaitUntilWritten() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !waiting_ && !writing_; });
+}
+
+void ProgressRecorder::Close() {
+    if (!writer_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
 }
 
 }  // namespace gridora

@@ -5,17 +5,20 @@
 // the staged files back to that record and goes on from the first row not finished, so its
 // output is byte for byte that of an uninterrupted run.
 //
-// The record is replaced by rename each time, so a kill leaves the last one whole. The
-// staged files' data reach the disk before a record that counts on them at most every few
-// seconds; after a power cut a record ahead of the data is found out, and the run refused.
+// The record is replaced by rename each time, so a kill leaves the last one whole, and the
+// staged files' data reach the disk before a record that counts on them; a record found
+// ahead of its data (a disk that lost writes) is found out, and the resume refused.
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/sheet_conversion_state.h"
@@ -84,29 +87,47 @@ std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunPr
 
 namespace gridora {
 
-// Keeps the progress record of one run with a staging folder up to date.
+// Keeps the progress record of one run with a staging folder up to date. The run takes the
+// state at each boundary; a thread of the recorder's own syncs the staged files and writes
+// the record, so the disk's pace never holds up the sheets. When the run gets ahead of it,
+// only the latest state is written: the record may lag a boundary or two behind the run,
+// never ahead of the data on the disk.
 class ProgressRecorder {
 public:
-    explicit ProgressRecorder(std::filesystem::path staging) : staging_(std::move(staging)) {}
+    explicit ProgressRecorder(std::filesystem::path staging);
+    // Writes the last state taken, if any is still waiting.
+    ~ProgressRecorder();
+    ProgressRecorder(const ProgressRecorder&) = delete;
+    ProgressRecorder& operator=(const ProgressRecorder&) = delete;
 
     RunProgress& Progress() { return progress_; }
-    // After row `row` ended as `row_state` ('c', 'r' or 'n'; skipped rows too): records
-    // the state the sheets carry forward and the staged files, flushing the open ones.
+    // After row `row` ended as `row_state` ('c', 'r' or 'n'; skipped rows too): takes the
+    // state the sheets carry forward and the staged files, flushing the open ones.
     void AfterRow(std::size_t row, char row_state, std::size_t rows_processed, SheetConversionState& state);
     // Once every row is done, and after each finished layer of the seamless step, which
     // consumed the side files `consumed`: they are left out of the record, so that a run
-    // resumed before they are gone removes them.
+    // resumed before they are gone removes them. Returns once the record is on the disk.
     void InSeamlessStep(int layers_done, const std::vector<std::filesystem::path>& consumed,
                         SheetConversionState& state);
     // The highest work-array capacities of the run so far, the interrupted part included.
     WorkArrayCapacities Capacities(const WorkArrayCapacities& now) const;
+    // Waits until the last state taken is recorded on the disk, and ends the recorder's
+    // thread: the staging folder may then be emptied.
+    void Close();
 
 private:
-    void Save(SheetConversionState& state, const std::vector<std::filesystem::path>& consumed = {});
+    void Take(SheetConversionState& state, const std::vector<std::filesystem::path>& consumed = {});
+    void WriteRecords();
+    void WaitUntilWritten();
 
     std::filesystem::path staging_;
     RunProgress progress_;
-    std::int64_t last_durable_ms_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<RunProgress> waiting_;  // taken, not yet being written
+    bool writing_ = false;
+    bool closing_ = false;
+    std::thread writer_;
 };
 
 }  // namespace gridora

@@ -8,6 +8,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -253,6 +254,51 @@ TEST(SheetOutputDiskFull, AWriteTheDiskRefusesStopsTheOutputNamingTheFile) {
     EXPECT_LT(sheets, 40);
     EXPECT_EQ(message.rfind(ToCp932("error:書き込めない:") + (run.out / "gaiku").native(), 0), 0u) << message;
     EXPECT_TRUE(message.ends_with(ToCp932(":ディスクの空きが足りない"))) << message;
+}
+
+// Records laid out ahead by the sheet's reader are the bytes shapelib writes value by
+// value: a record without values, numbers too wide for their field, text cut inside a
+// double-byte character or holding a NUL, a field written twice, text in a number field.
+TEST(SheetOutputFormattedRecords, WriteTheTablesThatValueByValueWritingWrites) {
+    ScratchFolder folder;
+    const std::string long_kanji = ToCp932(std::string(30, 'x') + "街区街区");
+    const struct {
+        const char* name;
+        std::function<void(StagedShapefile&)> stage;
+    } cases[] = {
+        {"no values", [](StagedShapefile& f) { f.AddRecord(); }},
+        {"plain", [](StagedShapefile& f) { f.AddRecord(); f.SetInteger(0, 7); f.SetText(1, "09LD171"); }},
+        {"wide numbers", [](StagedShapefile& f) { f.AddRecord(); f.SetInteger(0, INT_MIN); f.SetInteger(2, 123456789); }},
+        {"cut text", [&](StagedShapefile& f) { f.AddRecord(); f.SetText(1, long_kanji); f.SetText(3, long_kanji); }},
+        {"NUL", [](StagedShapefile& f) { f.AddRecord(); f.SetText(3, std::string("ab\0cd", 5)); }},
+        {"twice", [](StagedShapefile& f) { f.AddRecord(); f.SetText(3, "long text"); f.SetText(3, "s"); }},
+        {"text in a number field", [](StagedShapefile& f) { f.AddRecord(); f.SetText(0, "12"); }},
+        {"several", [&](StagedShapefile& f) {
+             for (int r = 0; r < 5; ++r) {
+                 f.AddRecord();
+                 if (r % 2) f.SetInteger(0, r * 1000003);
+                 f.SetText(4, long_kanji.substr(static_cast<std::size_t>(r)));
+             }
+         }},
+    };
+    for (const auto& c : cases) {
+        std::map<bool, std::pair<std::string, bool>> written;  // formatted -> table bytes, AppendTo's result
+        for (const bool formatted : {false, true}) {
+            const fs::path out = folder / (std::string(c.name) + (formatted ? "-formatted" : "-plain"));
+            fs::create_directories(out);
+            StagedShapefile file(out / "gaiku", SHPT_POLYGON, "gaiku");
+            c.stage(file);
+            if (formatted) file.FormatRecords();
+            OpenOutputFiles::Files files = OpenOrCreateOutput(out / "gaiku", SHPT_POLYGON, "gaiku", false, "");
+            ShapeBuffers buffers;
+            RecordingPort port;
+            const bool ok = file.AppendTo(files.shapes.get(), files.table.get(), buffers, port);
+            FinishOutput(files, out / "gaiku");
+            written[formatted] = {ReadBytes(out / "gaiku.dbf"), ok};
+        }
+        EXPECT_TRUE(written[true].first == written[false].first) << c.name;
+        EXPECT_EQ(written[true].second, written[false].second) << c.name;
+    }
 }
 
 }  // namespace

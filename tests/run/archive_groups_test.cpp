@@ -114,7 +114,7 @@ protected:
         return Run(name, archived, sheet_by_sheet);
     }
     RunResult Run(const std::string& name, const std::vector<std::pair<std::string, fs::path>>& rows,
-                  bool sheet_by_sheet) {
+                  bool sheet_by_sheet, unsigned jobs = 0) {
         const fs::path out = folder / ("out-" + name);
         SheetList sheets;
         for (const auto& [sheet, archive] : rows) sheets.Append("13101,," + sheet + "," + archive.native() + ",");
@@ -123,6 +123,7 @@ protected:
         request.settings_file = folder / (name + ".Ini");
         request.error_file = folder / (name + ".Err");
         request.program_folder = folder.Path();
+        request.jobs = jobs;
         SheetConversionState state;
         FolderWatchingPort port(out);
         RecordedLibrary::commands.clear();
@@ -200,14 +201,14 @@ TEST_F(ArchiveGroups, TheArchiveIsReadOnceForTheRowsAfterItsFirstSheetWithTheSam
     for (const auto& [name, bytes] : grouped.files) EXPECT_FALSE(name.starts_with(".gridora-")) << name;
 }
 
-TEST_F(ArchiveGroups, TheNextArchiveIsExtractedWhileTheRowsBeforeItConvert) {
+TEST_F(ArchiveGroups, TheNextArchivesAreExtractedWhileTheRowsBeforeThemConvert) {
     const fs::path first = Archive(SampleMembers());
     const fs::path second = Archive(SampleMembers("13102"), {}, "13102.LZH");
     std::vector<std::pair<std::string, fs::path>> rows;
     for (const std::string& sheet : kSheets) rows.emplace_back(sheet, first);
     for (const std::string& sheet : kOtherSheets) rows.emplace_back(sheet, second);
-    const RunResult grouped = Run("grouped", rows, false);
-    const RunResult alone = Run("alone", rows, true);
+    const RunResult grouped = Run("grouped", rows, false, 1);
+    const RunResult alone = Run("alone", rows, true, 1);
     EXPECT_EQ(grouped.checks, std::vector<bool>(6, false));
     ExpectSameRun(grouped, alone);
     // Its sheets all in one call, the first one with them.
@@ -216,6 +217,27 @@ TEST_F(ArchiveGroups, TheNextArchiveIsExtractedWhileTheRowsBeforeItConvert) {
     std::vector<std::string> all = kSheets;
     all.insert(all.end(), kOtherSheets.begin(), kOtherSheets.end());
     ExpectFoldersGoneAfterTheirRows(grouped, all);
+
+    // Eight readers keep several archives extracting at once: each of the later archives
+    // in one call, with the result of one reader.
+    std::vector<LhaMember> members = SampleMembers("13102");
+    const auto split = members.begin() + static_cast<std::ptrdiff_t>(FirstMemberOf(members, kOtherSheets[1]));
+    const fs::path third = Archive({members.begin(), split}, {}, "third.LZH");
+    const fs::path fourth = Archive({split, members.end()}, {}, "fourth.LZH");
+    rows.resize(kSheets.size());
+    rows.emplace_back(kOtherSheets[0], third);
+    rows.emplace_back(kOtherSheets[1], fourth);
+    const RunResult one = Run("one", rows, false, 1);
+    const RunResult eight = Run("eight", rows, false, 8);
+    ExpectSameRun(eight, one);
+    std::vector<std::vector<std::string>> calls;
+    for (const std::string& command : eight.commands) calls.push_back(Patterns(command));
+    std::sort(calls.begin() + 2, calls.end());  // the later archives' calls run side by side
+    EXPECT_EQ(calls, (std::vector<std::vector<std::string>>{{kSheets[0]},
+                                                             {kSheets.begin() + 1, kSheets.end()},
+                                                             {kOtherSheets[0]},
+                                                             {kOtherSheets[1]}}));
+    ExpectFoldersGoneAfterTheirRows(eight, all);
 }
 
 TEST_F(ArchiveGroups, DamageInALaterSheetStopsTheRunAtThatSheetAsBefore) {
