@@ -58,8 +58,6 @@ struct SeamlessRequest {
     std::filesystem::path error_file;
     // Written as the .prj of a _pgn Shapefile this step has to create; may be empty.
     std::string projection_wkt;
-    // When set, the base tables and _pgn outputs are its tables instead of Shapefiles.
-    SeamlessPolygonStore* store = nullptr;
     // The first layer to assemble (index in kSeamlessLayers): a run that resumes the step
     // skips the layers it finished.
     int first_layer = 0;
@@ -67,6 +65,8 @@ struct SeamlessRequest {
     // are closed, and the side files it consumed, which are removed right after (zuyo.txt
     // with the last layer). May be empty.
     std::function<void(int layers_done, const std::vector<std::filesystem::path>& consumed)> after_layer;
+    // When set, the base tables and _pgn outputs are its tables instead of Shapefiles.
+    SeamlessPolygonStore* store = nullptr;
 };
 
 // One label point of a layer's _pgn.txt.
