@@ -202,14 +202,14 @@ RowsResult ConvertRows(RunContext& run, std::size_t first, std::size_t processed
 }
 
 // Finishes what earlier runs left in the output folder (a swap under way, staging and
-// extraction folders) and makes this run's staging folder. Empty when none could be made
-// (the output folder missing or unwritable): the run then writes in place, reporting what
-// it cannot write as before.
+// extraction folders) and makes this run's staging folder, holding the run's arguments.
+// Empty when none could be made (the output folder missing or unwritable): the run then
+// writes in place, reporting what it cannot write as before.
 std::filesystem::path PrepareStaging(const std::filesystem::path& list_file,
-                                     const std::filesystem::path& output_folder) {
+                                     const std::filesystem::path& output_folder, const std::string& arguments) {
     TidyOutputFolder(output_folder);
     const std::filesystem::path staging = StagingFolderOf(list_file);
-    return CreateStagingFolder(staging) ? staging : std::filesystem::path();
+    return CreateStagingFolder(staging, arguments) ? staging : std::filesystem::path();
 }
 
 // A folder as it begins the paths of the files in it (CP932): "FOLDER/", or nothing for
@@ -393,8 +393,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
         resumed = TakeUpInterruptedRun(staging, arguments, port);
         if (!resumed) return RunOutcome::kRefused;
     } else {
-        staging = PrepareStaging(given_list_file, output_folder);
-        if (!staging.empty() && !WriteRunArguments(staging, arguments)) staging.clear();
+        staging = PrepareStaging(given_list_file, output_folder, arguments);
     }
     // Messages name the staged files where they will lie.
     PathRewritingPort staged_port(port, staging.empty() ? std::string() : StagedPrefix(staging),

@@ -140,13 +140,24 @@ bool IsSwapping(const std::filesystem::path& staging) {
     return IsProgramFolder(staging) && std::filesystem::exists(staging / kSwapRecordName, ec);
 }
 
-bool CreateStagingFolder(const std::filesystem::path& staging) {
+bool CreateStagingFolder(const std::filesystem::path& staging, std::string_view arguments) {
     std::error_code ec;
     if (IsProgramFolder(staging)) RemoveFolder(staging);
+    if (std::filesystem::exists(std::filesystem::symlink_status(staging, ec))) return false;
+    std::filesystem::path making = staging;
+    making += ".new";
+    if (IsProgramFolder(making)) RemoveFolder(making);
     // Not the output folder: a run into a folder that does not exist writes in place.
-    if (!std::filesystem::create_directory(staging, ec) || ec) return false;
-    if (MarkProgramFolder(staging)) return true;
-    RemoveFolder(staging);
+    if (!std::filesystem::create_directory(making, ec) || ec) return false;
+    if (MarkProgramFolder(making) &&
+        (arguments.empty() || ReplaceRecordFile(making / kRunArgumentsName, arguments, true))) {
+        std::filesystem::rename(making, staging, ec);
+        if (!ec) {
+            SyncToDisk(staging.parent_path().empty() ? "." : staging.parent_path());
+            return true;
+        }
+    }
+    RemoveFolder(making);
     return false;
 }
 

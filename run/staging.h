@@ -52,9 +52,12 @@ void TidyOutputFolder(const std::filesystem::path& output_folder, const std::fil
 // Whether the staging folder's files were being put in place (its swap record exists).
 bool IsSwapping(const std::filesystem::path& staging);
 
-// Creates the staging folder anew (removing one the program left), with its marker. False,
-// with nothing made, when it cannot be created.
-bool CreateStagingFolder(const std::filesystem::path& staging);
+// Creates the staging folder anew (removing one the program left), with its marker and,
+// when given, the run's arguments (the record "RUN"). The folder is made under another
+// name and renamed whole, so that a kill leaves it complete or not at all. False, with
+// nothing made, when it cannot be created, or when something not the program's has its
+// name.
+bool CreateStagingFolder(const std::filesystem::path& staging, std::string_view arguments = {});
 
 // What a swap moves from below `staging`, relative to it, in a fixed order: every folder
 // (with a trailing "/") and every regular file but the marker and the run's own records.
