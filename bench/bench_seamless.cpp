@@ -187,6 +187,17 @@ void BM_SeamlessStep(benchmark::State& state) {
     fs::remove_all(out);
 }
 BENCHMARK(BM_SeamlessStep)->Arg(10)->Arg(20)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+// SEAMLESS_BENCH_SIDE=N adds a run of N x N sheets (32: 1,024 sheets, some minutes and 6 GB
+// of disk).
+const bool kExtraSide = [] {
+    if (const char* side = std::getenv("SEAMLESS_BENCH_SIDE"); side && std::atoi(side) > 0)
+        benchmark::RegisterBenchmark("BM_SeamlessStep", BM_SeamlessStep)
+            ->Arg(std::atoi(side))
+            ->Unit(benchmark::kSecond)
+            ->Iterations(1)
+            ->UseRealTime();
+    return true;
+}();
 
 }  // namespace
 }  // namespace gridora
