@@ -51,7 +51,8 @@ TEST(Session, UnknownErrorNumbersGiveAnEmptyText) {
 
 // Each thread has a session of its own: whole assemblies run at once on several threads,
 // started together, give what they give one after the other, and the calling thread's
-// open session keeps its lines meanwhile.
+// open session keeps its lines meanwhile. Labelled `parallel`: the ThreadSanitizer build
+// runs it.
 TEST(ConcurrentSessions, AssembliesOnSeveralThreadsAtOnceGiveTheirSequentialResults) {
     using assembly_digest::crowded_lattice;
     using assembly_digest::generated;
@@ -64,6 +65,8 @@ TEST(ConcurrentSessions, AssembliesOnSeveralThreadsAtOnceGiveTheirSequentialResu
         {crowded_lattice(1, 1500), false},      {crowded_lattice(2, 1500), true},
         {generated(Kind::blocks, 8000), false}, {generated(Kind::sheets, 8000), true},
         {generated(Kind::random, 3000), false}, {crowded_lattice(3, 600), true},
+        // Tables past large_pages.h's threshold: blocks mapped and unmapped by several threads.
+        {generated(Kind::sheets, 200000), true},
     };
     std::vector<uint64_t> sequential;
     for (const Assembly& a : assemblies) sequential.push_back(assembly_digest::assemble_and_digest(a.lines, a.cancel_pairs));
