@@ -149,16 +149,19 @@ struct LayerRun {
 // after the other.
 struct PreparedLayer {
     // The messages from before the layer's output is opened, and those from after.
-    RecordingPort early, late;
+    MessageLog early, late;
     // False when the layer stops before its output is opened (missing or unreadable inputs).
     bool inputs_read = false;
+    // Whether the labels were located, so that those in no polygon reach the error file
+    // even when the preparation failed after that.
+    bool labels_located = false;
     // What stopped the preparation, raised again where the writing reaches it.
     std::exception_ptr failure;
     SourceTable source;
-    std::vector<LabelPoint> labels;        // located
-    std::vector<std::size_t> missing;      // indices of the labels in no polygon
-    ShapeList polygons;                    // every labelled polygon, in the engine's order
-    std::vector<int> polygon_labels;       // the label index of each
+    std::vector<LabelPoint> labels;    // with their faces
+    std::vector<std::size_t> missing;  // indices of the labels in no polygon
+    ShapeList polygons;                // every labelled polygon, in the engine's order
+    std::vector<int> polygon_labels;   // the label index of each
 };
 
 // The engine work of layer `index`: reads its side files and base table, traces the
@@ -194,6 +197,7 @@ PreparedLayer PrepareLayer(const SeamlessRequest& request, int index) {
         segment_text.reset();
         if (const int32_t status = TracePolygons(); status > 0) ReportEngineError(layer, status, prepared.late);
         prepared.missing = LocateLabels(prepared.labels);
+        prepared.labels_located = true;
 
         const FirstLabelByFace face_labels(prepared.labels);
         ShapeBuffers shape;
@@ -213,10 +217,6 @@ PreparedLayer PrepareLayer(const SeamlessRequest& request, int index) {
     return prepared;
 }
 
-void Replay(const RecordingPort& messages, MessagePort& port) {
-    for (const std::string& message : messages.messages) port.ShowMessage(message);
-}
-
 // Writes a prepared layer: appends its labelled polygons to the output, each with the
 // attributes of its first label's record, after measuring them, so that a layer that
 // would take a file past the size limit gets none of them (OutputStopped). Returns the side
@@ -228,7 +228,7 @@ std::vector<std::filesystem::path> WriteLayer(LayerRun& run, int index, Prepared
     const std::filesystem::path output_base = Suffixed(base, "_pgn");
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] = 0;
 
-    Replay(prepared.early, run.port);
+    prepared.early.ReplayInto(run.port);
     if (!prepared.inputs_read) {
         if (prepared.failure) std::rethrow_exception(prepared.failure);
         return {};
@@ -239,11 +239,12 @@ std::vector<std::filesystem::path> WriteLayer(LayerRun& run, int index, Prepared
         ReportUnwritable(output_base, run.port);
         return {};
     }
-    Replay(prepared.late, run.port);
-    if (prepared.failure) std::rethrow_exception(prepared.failure);
+    prepared.late.ReplayInto(run.port);
+    if (prepared.failure && !prepared.labels_located) std::rethrow_exception(prepared.failure);
 
     WriteMissingLabels(prepared.labels, prepared.missing, layer, run.request.error_file, run.port);
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] = static_cast<int32_t>(prepared.missing.size());
+    if (prepared.failure) std::rethrow_exception(prepared.failure);
 
     OutputGrowth growth;
     for (std::size_t i = 0; i < prepared.polygons.Size(); ++i) {
