@@ -1,6 +1,7 @@
 // gridora-cli: the conversion run from a terminal.
 //
-//   gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--[no-]mapserver8] [--settings FILE] SOURCE...
+//   gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--format shp|gpkg] [--[no-]mapserver8]
+//               [--settings FILE] SOURCE...
 //   gridora-cli --help | --version
 //
 // Adds each SOURCE (a sheet description .TXT or a sheet archive .LZH) to a SheetList as
@@ -56,10 +57,11 @@ void HandleStopSignals() {
 }
 
 constexpr const char* kUsage =
-    "Usage: gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--[no-]mapserver8]\n"
-    "                   [--settings FILE] SOURCE...\n"
+    "Usage: gridora-cli -o RUN.lis [-j N] [--resume] [--no-donut] [--format shp|gpkg]\n"
+    "                   [--[no-]mapserver8] [--settings FILE] SOURCE...\n"
     "\n"
-    "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles.\n"
+    "Converts sheets of the 1:2,500 base map (数値地図2500) into ESRI Shapefiles\n"
+    "(or one GeoPackage).\n"
     "\n"
     "  SOURCE           a sheet description (.TXT) or a sheet archive (.LZH); archives\n"
     "                   add one row per sheet they hold. Rows are converted in the order\n"
@@ -76,6 +78,10 @@ constexpr const char* kUsage =
     "                   starts over and discards what an interrupted run staged.\n"
     "  --no-donut       join the holes of polygons to their outline instead of writing\n"
     "                   them as inner rings.\n"
+    "  --format FORMAT  shp (the default): one Shapefile with its dBASE table per\n"
+    "                   layer; gpkg: one GeoPackage RUN.gpkg beside the list file, one\n"
+    "                   table per layer named as the Shapefile would be, text in UTF-8,\n"
+    "                   for runs whose Shapefiles would pass 2 GiB.\n"
     "  --mapserver8     write RUN_ms8.map, a map file for MapServer 8 that mapserv serves\n"
     "                   as a WMS and OGC API Features, with the web map RUN.html and the\n"
     "                   PHP page gridora_ms8.php that show it, whatever the setting\n"
@@ -125,6 +131,7 @@ struct Options {
     std::string list_file;
     bool donut = true;
     bool resume = false;
+    OutputFormat format = OutputFormat::kShapefile;
     unsigned jobs = 0;  // one per processor
     std::optional<bool> mapserver8;  // the setting when not given
     std::optional<std::filesystem::path> settings_file;
@@ -171,6 +178,17 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& error)
             options.resume = true;
         } else if (arg == "--no-donut") {
             options.donut = false;
+        } else if (arg == "--format") {
+            std::optional<std::string> v = value(arg);
+            if (!v) return std::nullopt;
+            if (*v == "shp") {
+                options.format = OutputFormat::kShapefile;
+            } else if (*v == "gpkg") {
+                options.format = OutputFormat::kGeoPackage;
+            } else {
+                error = "--format takes shp or gpkg, not " + *v;
+                return std::nullopt;
+            }
         } else if (arg == "--mapserver8") {
             options.mapserver8 = true;
         } else if (arg == "--no-mapserver8") {
@@ -267,6 +285,7 @@ int Run(const Options& options) {
     RunRequest request;
     request.list_file = options.list_file;
     request.donut = options.donut;
+    request.format = options.format;
     if (options.settings_file) {
         request.settings_file = *options.settings_file;
         request.error_file = ErrorFileBeside(*options.settings_file);

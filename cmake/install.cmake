@@ -45,7 +45,7 @@ install(CODE "
 ")
 
 # The Debian package gridora_<version>_amd64.deb. dpkg-shlibdeps finds the libraries the
-# programs and libunlha32.so link (shapelib, lhasa, PROJ, Qt 6, fontconfig, ...); the
+# programs and libunlha32.so link (shapelib, lhasa, PROJ, GDAL, Qt 6, fontconfig, ...); the
 # fonts the map file and window look for are recommended.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME gridora)
@@ -56,7 +56,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "converter of Japan's 1:2,500 base map sheets into Shapefiles and MapServer map files")
 set(CPACK_PACKAGE_DESCRIPTION
     "gridora converts the Shift-JIS text sheets of the 1:2,500 base map (Spatial Data Framework) into ESRI
-Shapefiles with dBASE tables, rebuilds the polygons cut by sheet edges and writes a MapServer map file.
+Shapefiles with dBASE tables (or one GeoPackage), rebuilds the polygons cut by sheet edges and writes a MapServer map file.
 It holds the console converter gridora-cli, the Japanese window gridora, the sheet generator sheetgen,
 the polygon-assembly library ringweld (with its header and pkg-config file) and the LHA archive library.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <fstream>
 
 #include "platform/cp932.h"
 
@@ -17,7 +18,13 @@ int DefineLayerFields(std::string_view layer_name, DBFHandle table) {
 
 DBFHandle CreateAttributeTable(const std::filesystem::path& base, SAHooks* hooks) {
     std::string path = base.string() + ".dbf";
-    return hooks ? DBFCreateLL(path.c_str(), "LDID/19", hooks) : DBFCreateEx(path.c_str(), "LDID/19");
+    DBFHandle table = hooks ? DBFCreateLL(path.c_str(), "LDID/19", hooks) : DBFCreateEx(path.c_str(), "LDID/19");
+    // Readers that ignore the language driver byte take the code page from the .cpg.
+    if (table) {
+        std::ofstream code_page(base.string() + ".cpg", std::ios::binary | std::ios::trunc);
+        code_page << "932";
+    }
+    return table;
 }
 
 bool WriteAttributeText(DBFHandle table, int record, int field, std::string_view cp932) {

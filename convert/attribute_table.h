@@ -18,7 +18,8 @@ namespace gridora {
 int DefineLayerFields(std::string_view layer_name, DBFHandle table);
 
 // Creates (overwriting) the dBASE table base + ".dbf", marked as Japanese Shift-JIS
-// (language driver 19), through `hooks` when given. nullptr when it cannot be created.
+// (language driver 19), through `hooks` when given, with the code page file base + ".cpg"
+// ("932") beside it. nullptr when it cannot be created.
 DBFHandle CreateAttributeTable(const std::filesystem::path& base, SAHooks* hooks = nullptr);
 
 // Writes a CP932 text into a character field, cut to the field's width on a character

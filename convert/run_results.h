@@ -4,6 +4,8 @@
 // arrays, shape buffers or shapelib.
 #pragma once
 
+#include <string>
+
 #include "convert/layer_catalogue.h"
 #include "input/coordinate_systems.h"
 
@@ -28,6 +30,9 @@ struct RunResults {
     RunCoordinateSystem coordinate_system;
     RunExtent extent;
     LayerFilesMade files_made{};
+    // The file name of the GeoPackage that holds the layers as tables (CP932); empty when
+    // they are Shapefiles.
+    std::string geopackage;
 };
 
 }  // namespace gridora

@@ -1,5 +1,6 @@
-// Expects: in the output folder, per polygon layer the base table <layer>.dbf, the side
-// files <layer>_arc.txt and <layer>_pgn.txt, and <layer>_pgn when the sheets wrote it.
+// Expects: in the output folder, per polygon layer the base table <layer>.dbf (or the
+// store's table <layer>), the side files <layer>_arc.txt and <layer>_pgn.txt, and
+// <layer>_pgn when the sheets wrote it.
 // Leaves: the rebuilt polygons appended to <layer>_pgn, the side files and zuyo.txt gone,
 // label points in no polygon in the error file.
 #include "convert/seamless_assembly.h"
@@ -124,10 +125,10 @@ void WriteMissingLabels(std::span<const LabelPoint> labels, std::span<const std:
     if (!errors.Save()) ReportUnwritable(error_file, port);
 }
 
-// Leaves out, with a message, the labels whose record is not in the base table.
-void DropLabelsWithoutRecord(std::vector<LabelPoint>& labels, DBFHandle source, const std::filesystem::path& path,
+// Leaves out, with a message, the labels whose record is not in the base table of
+// `records` records.
+void DropLabelsWithoutRecord(std::vector<LabelPoint>& labels, int records, const std::filesystem::path& path,
                              MessagePort& port) {
-    const int records = DBFGetRecordCount(source);
     std::erase_if(labels, [&](const LabelPoint& label) {
         if (label.record >= 0 && label.record < records) return false;
         port.ShowMessage(ToCp932("error:レコード番号が属性テーブルにない:") + PathToCp932(path) + ":" +
@@ -181,16 +182,20 @@ PreparedLayer PrepareLayer(const SeamlessRequest& request, int index) {
             prepared.early.ShowMessage(ToCp932("error:読み込めない:") + PathToCp932(segments));
             return prepared;
         }
-        const std::filesystem::path source_path = Suffixed(base, ".dbf");
-        prepared.source.reset(DBFOpen(source_path.c_str(), "rb"));
-        if (!prepared.source) {
+        SeamlessPolygonStore* store = request.store;
+        const std::filesystem::path source_path = store ? store->TableLocation(layer) : Suffixed(base, ".dbf");
+        prepared.source.reset(store ? nullptr : DBFOpen(source_path.c_str(), "rb"));
+        const int source_records = store                ? store->BaseRecordCount(layer)
+                                   : prepared.source ? DBFGetRecordCount(prepared.source.get())
+                                                     : -1;
+        if (source_records < 0) {
             prepared.early.ShowMessage(ToCp932("error:属性テーブルを開けない:") + PathToCp932(source_path));
             return prepared;
         }
         prepared.inputs_read = true;
 
         prepared.labels = ReadLabelFile(label_file, prepared.late);
-        DropLabelsWithoutRecord(prepared.labels, prepared.source.get(), label_file, prepared.late);
+        DropLabelsWithoutRecord(prepared.labels, source_records, label_file, prepared.late);
 
         const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
         PutSegments(*segment_text);
@@ -233,11 +238,14 @@ std::vector<std::filesystem::path> WriteLayer(LayerRun& run, int index, Prepared
         if (prepared.failure) std::rethrow_exception(prepared.failure);
         return {};
     }
-    OpenOutputFiles::Files output = OpenOrCreateOutput(output_base, SHPT_POLYGON, std::string(layer), true,
-                                                       run.request.projection_wkt);
-    if (!output.shapes || !output.table) {
-        ReportUnwritable(output_base, run.port);
-        return {};
+    SeamlessPolygonStore* store = run.request.store;
+    OpenOutputFiles::Files output;
+    if (!store) {
+        output = OpenOrCreateOutput(output_base, SHPT_POLYGON, std::string(layer), true, run.request.projection_wkt);
+        if (!output.shapes || !output.table) {
+            ReportUnwritable(output_base, run.port);
+            return {};
+        }
     }
     prepared.late.ReplayInto(run.port);
     if (prepared.failure && !prepared.labels_located) std::rethrow_exception(prepared.failure);
@@ -245,6 +253,17 @@ std::vector<std::filesystem::path> WriteLayer(LayerRun& run, int index, Prepared
     WriteMissingLabels(prepared.labels, prepared.missing, layer, run.request.error_file, run.port);
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] = static_cast<int32_t>(prepared.missing.size());
     if (prepared.failure) std::rethrow_exception(prepared.failure);
+
+    if (store) {
+        store->BeginPolygons(layer);
+        for (std::size_t i = 0; i < prepared.polygons.Size(); ++i) {
+            prepared.polygons.Get(i, run.shape);
+            run.statistics.RaiseVertexCount(run.shape.VertexCount());
+            store->AppendPolygon(run.shape, prepared.labels[static_cast<std::size_t>(prepared.polygon_labels[i])].record);
+        }
+        store->EndPolygons();
+        return {Suffixed(base, "_pgn.txt"), Suffixed(base, "_arc.txt")};
+    }
 
     OutputGrowth growth;
     for (std::size_t i = 0; i < prepared.polygons.Size(); ++i) {
@@ -325,9 +344,10 @@ private:
 };
 
 // The threads that prepare layers: the request's job count, every core when it is 0,
-// never more than the layers to assemble.
+// never more than the layers to assemble; none besides the calling thread with a store.
 int PreparationJobs(const SeamlessRequest& request) {
     const int layers = RunStatistics::kSeamlessLayerCount - request.first_layer;
+    if (request.store) return 1;  // the store is used from the calling thread alone
     const int jobs = request.jobs > 0 ? request.jobs : static_cast<int>(std::thread::hardware_concurrency());
     return std::clamp(jobs, 1, std::max(layers, 1));
 }

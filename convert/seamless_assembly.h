@@ -36,6 +36,25 @@ namespace gridora {
 inline constexpr std::array<std::string_view, RunStatistics::kSeamlessLayerCount> kSeamlessLayers = {
     "mizu", "si_tyo", "tyome", "zyouti", "gaiku", "tatemono"};
 
+// Where the step finds a layer's base table and appends its rebuilt polygons when they
+// are not the layer's Shapefiles (a GeoPackage): tables named as the Shapefiles are, whose
+// record n is the side files' record n.
+class SeamlessPolygonStore {
+public:
+    virtual ~SeamlessPolygonStore() = default;
+    // The records of the layer's base table; -1 when it has none.
+    virtual int BaseRecordCount(std::string_view layer) = 0;
+    // Where a table lies, for messages.
+    virtual std::filesystem::path TableLocation(std::string_view table) const = 0;
+    // Appends to <layer>_pgn, created when missing, from Begin to End: each polygon in
+    // `shape` with the attributes of record `base_record` of the base table. End commits
+    // them all at once; any of them throws OutputStopped when the store cannot take them,
+    // and then none of the layer's polygons is kept.
+    virtual void BeginPolygons(std::string_view layer) = 0;
+    virtual void AppendPolygon(const ShapeBuffers& shape, int base_record) = 0;
+    virtual void EndPolygons() = 0;
+};
+
 struct SeamlessRequest {
     std::filesystem::path output_folder;
     // Holes become inner rings; otherwise each is joined to the outer ring by a bridge.
@@ -53,9 +72,11 @@ struct SeamlessRequest {
     std::function<void(int layers_done, const std::vector<std::filesystem::path>& consumed)> after_layer;
     // The layers whose engine work runs at the same time, each on a thread of its own: 0
     // for as many as there are cores, 1 for one layer after the other on the calling
-    // thread. Whatever the number, the files, messages, statistics and calls of
+    // thread (so always with a store, which is used from the calling thread alone). Whatever the number, the files, messages, statistics and calls of
     // after_layer are those of one layer after the other.
     int jobs = 0;
+    // When set, the base tables and _pgn outputs are its tables instead of Shapefiles.
+    SeamlessPolygonStore* store = nullptr;
 };
 
 // One label point of a layer's _pgn.txt.

@@ -4,6 +4,7 @@ namespace gridora {
 
 void SheetConversionState::Reset() {
     output_files.CloseAll();
+    geopackage.reset();
     work_arrays = WorkArrays{};
     shape.Clear();
     coordinate_system = RunCoordinateSystem{};

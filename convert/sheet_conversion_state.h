@@ -7,6 +7,9 @@
 // layer writers see only the parts they are given.
 #pragma once
 
+#include <memory>
+
+#include "convert/geopackage_output.h"
 #include "convert/layer_catalogue.h"
 #include "convert/projection_files.h"
 #include "convert/run_results.h"
@@ -16,6 +19,7 @@
 #include "input/coordinate_systems.h"
 #include "input/sheet_description.h"
 #include "input/work_arrays.h"
+#include "platform/file_lookup.h"
 
 namespace gridora {
 
@@ -35,9 +39,15 @@ struct SheetConversionState {
     // saying whether every write reached the disk.
     OpenOutputFiles output_files;
     bool keep_outputs_open = false;
+    // When set, the sheets go into this GeoPackage instead of Shapefiles; the run opens it
+    // and finishes it after the seamless step.
+    std::unique_ptr<GeoPackageOutput> geopackage;
 
     void CloseOutputFiles() { output_files.CloseAll(); }
-    RunResults Results() const { return {coordinate_system, extent, files_made}; }
+    RunResults Results() const {
+        return {coordinate_system, extent, files_made,
+                geopackage ? PathToCp932(geopackage->Path().filename()) : std::string()};
+    }
     // The state a run starts with (output files closed); capacities of the work arrays
     // start afresh too.
     void Reset();

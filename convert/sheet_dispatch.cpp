@@ -134,9 +134,14 @@ SheetOutcome CommitSheet(SheetReading& sheet, SheetConversionState& run, Message
     // corners as they were.
     RunCoordinateSystem coordinate_system = run.coordinate_system;
     if (sheet.frame_read) AdmitSheetCoordinateSystem(coordinate_system, sheet.frame_system, sheet.frame_datum_flag);
-    WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(coordinate_system),
-                     run.output_files, port);
-    if (!run.keep_outputs_open) run.output_files.Finish();
+    if (run.geopackage) {
+        run.geopackage->WriteSheet(sheet.output, run.files_made, PlaneRectangularEpsg(coordinate_system), run.shape,
+                                   port);
+    } else {
+        WriteSheetOutput(sheet.output, run.files_made, run.shape, run.projections.ForRun(coordinate_system),
+                         run.output_files, port);
+        if (!run.keep_outputs_open) run.output_files.Finish();
+    }
     run.coordinate_system = coordinate_system;
     if (sheet.frame_read) run.corners = std::move(sheet.corners);
     run.extent.Include(sheet.extent.min_north, sheet.extent.min_east, sheet.extent.max_north, sheet.extent.max_east);

@@ -213,25 +213,35 @@ OutputGrowth StagedShapefile::Growth() const {
     return growth;
 }
 
+void StagedShapefile::FillShape(int record, ShapeBuffers& buffers) const {
+    buffers.Clear();
+    const Record& staged = records_.at(static_cast<std::size_t>(record));
+    std::size_t next_part = staged.first_part;
+    const std::size_t part_end = PartEnd(record);
+    // A shape of one ring needs no part arrays; one of several names every ring.
+    if (next_part != part_end) buffers.StartPart(SHPP_RING);
+    for (std::size_t p = staged.first_vertex; p < VertexEnd(record); ++p) {
+        if (next_part != part_end && part_starts_[next_part] == p) {
+            buffers.StartPart(SHPP_RING);
+            ++next_part;
+        }
+        buffers.AddVertex(x_[p], y_[p]);
+    }
+}
+
+std::span<const StagedShapefile::Value> StagedShapefile::Values(int record) const {
+    const std::size_t begin = records_.at(static_cast<std::size_t>(record)).first_value;
+    return std::span<const Value>(values_).subspan(begin, ValueEnd(record) - begin);
+}
+
 bool StagedShapefile::AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers, MessagePort& port) const {
     bool ok = true;
     const int first = DBFGetRecordCount(table);
     const bool whole_records = !formatted_.empty() && TableLaidOutAs(table, LayerFields(schema_), formatted_length_);
     if (whole_records) ok = formatted_fit_;
     for (int r = 0; r < RecordCount(); ++r) {
-        buffers.Clear();
         const Record& staged = records_[static_cast<std::size_t>(r)];
-        std::size_t next_part = staged.first_part;
-        const std::size_t part_end = PartEnd(r);
-        // A shape of one ring needs no part arrays; one of several names every ring.
-        if (next_part != part_end) buffers.StartPart(SHPP_RING);
-        for (std::size_t p = staged.first_vertex; p < VertexEnd(r); ++p) {
-            if (next_part != part_end && part_starts_[next_part] == p) {
-                buffers.StartPart(SHPP_RING);
-                ++next_part;
-            }
-            buffers.AddVertex(x_[p], y_[p]);
-        }
+        FillShape(r, buffers);
         const int record = first + r;
         AppendShape(buffers, shapes, shape_type_, base_, record, port);
 
@@ -397,6 +407,8 @@ void WriteText(const std::filesystem::path& path, std::string_view text, bool tr
     if (error != 0) ThrowUnwritable(path, error);
 }
 
+}  // namespace
+
 void WriteSideFile(const StagedSideFile& side, bool made, int first_record, MessagePort& port) {
     std::string text;
     for (const StagedSideFile::Line& line : side.lines) {
@@ -409,6 +421,8 @@ void WriteSideFile(const StagedSideFile& side, bool made, int first_record, Mess
     }
     WriteText(side.path, text, !made, port);
 }
+
+namespace {
 
 // The open files of each Shapefile of a group, in its order; nullptr for one that can be
 // neither opened nor created (reported).

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -87,6 +88,16 @@ public:
     // What AppendTo adds to the files.
     OutputGrowth Growth() const;
 
+    // Puts the shape of record `record` into `buffers`, as AppendTo writes it.
+    void FillShape(int record, ShapeBuffers& buffers) const;
+    // A value as set, for writers of other formats; a field set twice holds the last.
+    struct Value {
+        int field;
+        bool is_integer;
+        int32_t integer;
+        std::string text;  // CP932, not yet cut to the field's width
+    };
+    std::span<const Value> Values(int record) const;
     // Lays out every record's table bytes as a table of this schema holds them, so that
     // appending copies whole records: work a sheet's reader does ahead of the one writer.
     // Records added afterwards undo it. AppendTo writes value by value to a table laid out
@@ -99,12 +110,6 @@ public:
     bool AppendTo(SHPHandle shapes, DBFHandle table, ShapeBuffers& buffers, MessagePort& port) const;
 
 private:
-    struct Value {
-        int field;
-        bool is_integer;
-        int32_t integer;
-        std::string text;
-    };
     struct Record {
         std::size_t first_value;
         std::size_t first_vertex;
@@ -140,6 +145,12 @@ struct StagedSideFile {
     std::filesystem::path path;
     std::vector<Line> lines;
 };
+
+// Writes the lines of a side file, appending to it when `made`, else in place of its
+// contents; a line naming a record gets `first_record` + its record, or is left out when
+// `first_record` is negative (its table could not be written). An error opening the file
+// is reported; an error writing it throws OutputStopped.
+void WriteSideFile(const StagedSideFile& side, bool made, int first_record, MessagePort& port);
 
 // The files of one layer that one file-made flag governs: created together while the
 // flag is clear, appended to once it is set.

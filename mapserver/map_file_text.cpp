@@ -124,12 +124,13 @@ void AddLayerBlock(TextLines& out, const MapFileContext& context, int index) {
             Quoted(JoinFields(FieldNameTable()[static_cast<std::size_t>(index)], entry.field_count)));
     out.Add(std::string(kMetadataIndent) + "\"RESULT_HEADERS\" " +
             Quoted(JoinFields(FieldCaptionTable()[static_cast<std::size_t>(index)], entry.field_count)));
-    out.Add(std::string(kMetadataIndent) + "\"LAYER_ENCODING\" \"Shift-JIS\"");
+    out.Add(std::string(kMetadataIndent) + "\"LAYER_ENCODING\" " +
+            (context.geopackage.empty() ? "\"Shift-JIS\"" : "\"UTF-8\""));
     out.Add("  END");
     out.Add("  NAME " + Quoted(name));
     out.Add({"  TOLERANCE 4", "  TOLERANCEUNITS pixels", "  STATUS ON #DEFAULT"});
     out.Add("  TYPE " + std::string(LayerTypeWord(entry.kind)));
-    out.Add("  DATA " + Quoted(LayerDataName(index, context.settings.seamless_files)));
+    for (const std::string& line : LayerDataLines(context, index, "  ", context.output_folder)) out.Add(line);
     out.Add("#  MINSCALE 20000");
     out.Add("  LABELITEM " + Quoted(entry.label_field));
     out.Add("  CLASS");
@@ -240,6 +241,14 @@ std::string LayerDataName(int index, bool seamless_files) {
     std::string name = LowerAscii(entry.layer_file);
     if (seamless_files && entry.kind == LayerKind::Polygon) name += "_pgn";
     return name;
+}
+
+std::vector<std::string> LayerDataLines(const MapFileContext& context, int index, std::string_view indent,
+                                        std::string_view folder) {
+    const std::string in(indent);
+    const std::string data = in + "DATA " + Quoted(LayerDataName(index, context.settings.seamless_files));
+    if (context.geopackage.empty()) return {data};
+    return {in + "CONNECTIONTYPE OGR", in + "CONNECTION " + Quoted(std::string(folder) + context.geopackage), data};
 }
 
 std::string MapFileText(const MapFileContext& context) {

@@ -27,6 +27,9 @@ struct MapFileContext {
     int32_t data_epsg = 0;
     RunExtent extent;
     LayerFilesMade files_made{};
+    // The GeoPackage file name (CP932) whose tables the layers draw through OGR; empty:
+    // they draw the Shapefiles.
+    std::string geopackage;
     std::string font_file_name;  // the copied Kanji font's file name, CP932
     bool font_copied = false;
     bool symbols_copied = false;
@@ -75,9 +78,14 @@ PointStyle SplitPointStyle(std::string_view style);
 const std::string& LayerKindWord(LayerKind kind);
 std::string_view LayerTypeWord(LayerKind kind);
 
-// The shapefile a layer block draws: the layer file in lower case, with "_pgn" for a
-// polygon layer when the seamless files are used.
+// The shapefile (or GeoPackage table) a layer block draws: the layer file in lower case,
+// with "_pgn" for a polygon layer when the seamless files are used.
 std::string LayerDataName(int index, bool seamless_files);
+
+// The lines that name a layer's data: DATA with the Shapefile, or for a GeoPackage the OGR
+// connection to `folder` + the file and DATA with the table. `indent` begins each line.
+std::vector<std::string> LayerDataLines(const MapFileContext& context, int index, std::string_view indent,
+                                        std::string_view folder);
 
 // The PHP page that draws `map_file_name` (CP932, no folder) through PHP MapScript.
 std::string PhpPageText(std::string_view map_file_name);

@@ -232,6 +232,7 @@ MapFilesWritten WriteMapServerFiles(const MapFilesRequest& request, const Archiv
     context.data_epsg = PlaneRectangularEpsg(request.results.coordinate_system);
     context.extent = request.results.extent;
     context.files_made = request.results.files_made;
+    context.geopackage = request.results.geopackage;
     context.font_file_name = support.font_file_name;
     context.font_copied = support.font_copied;
     context.symbols_copied = support.symbols_copied;

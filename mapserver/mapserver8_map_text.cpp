@@ -155,7 +155,6 @@ std::string FeatureIdField(int index) {
 void AddLayer(TextLines& out, const MapFileContext& context, int index) {
     const LayerEntry& entry = LayerCatalogue[static_cast<std::size_t>(index)];
     const std::string title = Cp932ToUtf8(LayerTitle(index));
-    const std::string data = LayerDataName(index, context.settings.seamless_files);
     const std::string name = LayerDataName(index, false);
     out.Add("");
     out.Add("  # " + title + Cp932ToUtf8(LayerKindWord(entry.kind)));
@@ -172,8 +171,14 @@ void AddLayer(TextLines& out, const MapFileContext& context, int index) {
     out.Add("    END");
     out.Add("    TYPE " + std::string(LayerTypeWord(entry.kind)));
     out.Add("    STATUS ON");
-    out.Add("    DATA " + Quoted(data));
-    out.Add("    ENCODING \"CP932\"");
+    const MapFileContext utf8_names = [&] {
+        MapFileContext c = context;
+        c.geopackage = Cp932ToUtf8(c.geopackage);
+        return c;
+    }();
+    for (const std::string& line : LayerDataLines(utf8_names, index, "    ", "")) out.Add(line);
+    // GeoPackage text is UTF-8 already.
+    if (context.geopackage.empty()) out.Add("    ENCODING \"CP932\"");
     out.Add({"    PROJECTION", "      \"init=epsg:" + std::to_string(context.data_epsg) + "\"", "    END"});
     out.Add({"    TOLERANCE 4", "    TOLERANCEUNITS PIXELS"});
     // The map's scale limits on every layer: WMS and the web page honour only these.

@@ -1,7 +1,8 @@
 // The map file in the syntax of MapServer 8: the same layers, classes, colours, labels,
 // symbols, extent and scale limits as the map file of MapFileText, with styles in STYLE
 // blocks, scale limits as denominators, labels drawn with the FONTSET's font, the layer
-// data declared in their own datum (the EPSG code of the .prj files) and read as CP932,
+// data declared in their own datum (the EPSG code of the .prj files) and read as CP932
+// (Shapefiles) or through OGR (the tables of a GeoPackage, UTF-8),
 // paths relative to the map file, and the metadata that lets mapserv serve every layer as
 // an OGC WMS (with feature info as HTML) and OGC API Features. Each layer carries the
 // map's scale limits, as WMS reads them from the layers only. The text is UTF-8

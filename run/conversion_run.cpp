@@ -327,6 +327,7 @@ bool AssembleSeamlessPolygons(RunContext& run, int first_layer) {
     seamless.projection_wkt = run.state.projections.ForRun(run.state.coordinate_system);
     seamless.first_layer = first_layer;
     seamless.jobs = static_cast<int>(JobCount(run.request.jobs));
+    seamless.store = run.state.geopackage.get();
     if (run.progress) {
         run.progress->InSeamlessStep(first_layer, {}, run.state);
         seamless.after_layer = [&run](int done, const std::vector<std::filesystem::path>& consumed) {
@@ -378,7 +379,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
 
     const std::filesystem::path given_list_file = request.list_file;
     const std::filesystem::path output_folder = OutputFolderOf(given_list_file);
-    const std::string arguments = RunArgumentsText(sheets, request.list_file, request.donut);
+    const std::string arguments = RunArgumentsText(sheets, request.list_file, request.donut, request.format);
     std::optional<RunProgress> resumed;
     std::filesystem::path staging;
     if (request.resume) {
@@ -419,6 +420,11 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
         processed = resumed->rows_processed;
         if (resumed->phase == RunProgress::Phase::kSeamless) first_seamless_layer = resumed->seamless_layers_done;
     }
+    // The GeoPackage, when the layers go into one, is closed however the run ends; once
+    // its spatial indexes are built, before the map files are written, it is finished.
+    GeoPackageInUse geopackage(state);
+    if (request.format == OutputFormat::kGeoPackage && !geopackage.Open(GeoPackagePathOf(list_file), run_port))
+        return EndWithoutOutput(port, RowsResult::kOutputStopped);
     const RowsResult rows = ConvertSheets(run, first_row, processed);
     // Stopped, or an output file that can take no more: nothing is put in place, and the
     // staged work waits for a resume (once there is room, or with fewer sheets).
@@ -427,6 +433,7 @@ RunOutcome RunConversion(SheetList& sheets, const RunRequest& request, SheetConv
     if (progress) capacities = progress->Capacities(capacities);
     WriteListFile(run.list_file, sheets);
     if (!AssembleSeamlessPolygons(run, first_seamless_layer)) return EndWithoutOutput(port, RowsResult::kOutputStopped);
+    if (!geopackage.Finish(run_port)) return EndWithoutOutput(port, RowsResult::kOutputStopped);
     WriteMapFiles(run);
     if (!staging.empty()) {
         if (progress) progress->Close();

@@ -38,6 +38,8 @@ struct RunRequest {
     // Asked at every sheet boundary; true stops the run there (a signal, the user), leaving
     // the previous output in place. May be empty.
     std::function<bool()> stop_requested;
+    // Shapefiles, or one GeoPackage (RUN.gpkg beside the list file).
+    OutputFormat format = OutputFormat::kShapefile;
     // Continue the interrupted run of the same list file and arguments from its progress
     // record, instead of starting over (which discards what that run staged).
     bool resume = false;

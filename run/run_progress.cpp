@@ -76,6 +76,20 @@ bool HasExtension(const std::filesystem::path& path, const char* extension) {
     return path.extension() == extension;
 }
 
+// The files SQLite keeps beside a database while it writes it ("RUN.gpkg-journal").
+bool IsDatabaseCompanion(const std::filesystem::path& path) {
+    const std::string name = path.filename().native();
+    for (const char* suffix : {".gpkg-journal", ".gpkg-wal", ".gpkg-shm"})
+        if (name.ends_with(suffix)) return true;
+    return false;
+}
+
+// The database a companion file belongs to.
+std::filesystem::path DatabaseOf(const std::filesystem::path& companion) {
+    std::string name = companion.native();
+    return name.substr(0, name.rfind('-'));
+}
+
 // The x, y, z, m bounds of a Shapefile's header (bytes 36-99: xmin, ymin, xmax, ymax,
 // zmin, zmax, mmin, mmax), as shapelib keeps them (minimums, then maximums).
 std::array<double, 8> HeaderBounds(const unsigned char* header) {
@@ -141,8 +155,10 @@ std::string RestoreTable(const std::filesystem::path& dbf, const StagedFileMark&
 
 }  // namespace
 
-std::string RunArgumentsText(const SheetList& sheets, const std::string& list_file, bool donut) {
+std::string RunArgumentsText(const SheetList& sheets, const std::string& list_file, bool donut,
+                             OutputFormat format) {
     std::string text = "list " + Hex(list_file) + "\ndonut " + (donut ? "1" : "0") + "\n";
+    if (format == OutputFormat::kGeoPackage) text += "format gpkg\n";
     for (std::size_t i = 0; i < sheets.size(); ++i)
         text += "row " + Hex(sheets.Text(i)) + " " + Hex(sheets.SourceFile(i).native()) + "\n";
     return text;
@@ -192,6 +208,11 @@ std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem
         const std::filesystem::path relative = path.lexically_relative(staging);
         if (IsRunRecord(relative)) continue;
         if (HasExtension(path, ".shx")) continue;  // rebuilt from its shapes
+        if (IsDatabaseCompanion(path)) continue;      // a GeoPackage's journal
+        if (HasExtension(path, ".gpkg")) {
+            result.push_back(StagedFileMark{relative, it->file_size(ec), kDatabaseMark, {}});
+            continue;
+        }
         StagedFileMark mark{relative, 0, -1, {}};
         if (auto found = marks.find(path); found != marks.end()) mark = found->second;
         const std::uint64_t size = it->file_size(ec);
@@ -253,6 +274,7 @@ bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& p,
         text += "\nfile " + Hex(f.path.native()) + " " + std::to_string(f.length) + " " + std::to_string(f.records);
         for (double b : f.bounds) text += " " + Exact(b);
     }
+    for (const auto& [table, count] : p.tables) text += "\ntable " + Hex(table) + " " + std::to_string(count);
     text += "\nend\n";
     if (durable) {
         for (const StagedFileMark& f : p.files) SyncToDisk(staging / f.path);
@@ -326,6 +348,11 @@ std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging)
                 b = std::strtod(v.c_str(), nullptr);
             }
             p.files.push_back(f);
+        } else if (key == "table") {
+            std::string hex;
+            std::int64_t count = 0;
+            in >> hex >> count;
+            p.tables[Unhex(hex)] = count;
         }
         if (in.fail()) return std::nullopt;
     }
@@ -339,6 +366,7 @@ std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunPr
     for (const StagedFileMark& f : progress.files) {
         std::error_code ec;
         const std::uint64_t size = std::filesystem::file_size(staging / f.path, ec);
+        if (f.records == kDatabaseMark && !ec) continue;  // checked by its tables below
         if (ec || size < f.length) return ToCp932("error:中断した変換の出力が足りない:") + PathToCp932(f.path);
     }
     std::vector<std::filesystem::path> unknown;
@@ -350,12 +378,23 @@ std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunPr
         const bool record = IsRunRecord(relative);
         std::filesystem::path shapes = relative;
         if (HasExtension(relative, ".shx")) shapes.replace_extension(".shp");
+        if (IsDatabaseCompanion(relative)) shapes = DatabaseOf(relative);
         if (!record && !known.contains(shapes)) unknown.push_back(it->path());
     }
     for (const std::filesystem::path& path : unknown) std::filesystem::remove(path, ec);
     for (const StagedFileMark& f : progress.files) {
         const std::filesystem::path path = staging / f.path;
         std::string why;
+        if (f.records == kDatabaseMark) {
+            try {
+                GeoPackageOutput database(path);
+                const std::string cut = database.CutBackTo(progress.tables);
+                if (!cut.empty()) return cut;
+            } catch (const OutputStopped& stopped) {
+                return stopped.what();
+            }
+            continue;
+        }
         if (HasExtension(path, ".shp")) why = RestoreShapefile(path, f);
         else if (HasExtension(path, ".dbf")) why = RestoreTable(path, f);
         else std::filesystem::resize_file(path, f.length, ec);
@@ -420,6 +459,8 @@ void ProgressRecorder::Take(SheetConversionState& state, const std::vector<std::
     // The last record stays when the files could not be flushed: a resume goes back to it.
     if (!files) return;
     progress_.files = std::move(*files);
+    progress_.tables.clear();
+    if (state.geopackage) progress_.tables = state.geopackage->FeatureCounts();
     std::erase_if(progress_.files, [&](const StagedFileMark& f) {
         return std::find(consumed.begin(), consumed.end(), staging_ / f.path) != consumed.end();
     });

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <mutex>
 #include <string>
@@ -27,10 +28,14 @@
 namespace gridora {
 
 // One staged file as the record knows it.
+// The `records` of a GeoPackage's mark: a database, cut back by its tables' feature counts
+// rather than by its length.
+inline constexpr std::int64_t kDatabaseMark = -2;
+
 struct StagedFileMark {
     std::filesystem::path path;  // relative to the staging folder
     std::uint64_t length = 0;
-    std::int64_t records = -1;             // .shp and .dbf: shapes or records
+    std::int64_t records = -1;             // .shp and .dbf: shapes or records; kDatabaseMark
     std::array<double, 8> bounds{};        // .shp: the header's x, y, z, m minimums and maximums
 };
 
@@ -50,11 +55,14 @@ struct RunProgress {
     LayerFilesMade files_made{};
     WorkArrayCapacities capacities;
     std::vector<StagedFileMark> files;
+    // The features of every table of the run's GeoPackage, by table name.
+    std::map<std::string, std::int64_t> tables;
 };
 
 // The arguments of a run as text: the list file, the options that change the output and
 // every row as the run finds it. A resume must find the same.
-std::string RunArgumentsText(const SheetList& sheets, const std::string& list_file, bool donut);
+std::string RunArgumentsText(const SheetList& sheets, const std::string& list_file, bool donut,
+                             OutputFormat format = OutputFormat::kShapefile);
 bool WriteRunArguments(const std::filesystem::path& staging, const std::string& arguments);
 std::optional<std::string> ReadRunArguments(const std::filesystem::path& staging);
 
@@ -70,8 +78,9 @@ bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& pr
 std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging);
 
 // Cuts the staged files back to the record: each to its length, a Shapefile's index rebuilt
-// from its shapes and its header and the tables' record counts set as recorded; files the
-// record does not know are removed. An empty text when it succeeded, else why not (CP932).
+// from its shapes and its header and the tables' record counts set as recorded, a
+// GeoPackage's tables to their feature counts; files the record does not know are removed
+// (a GeoPackage's journal stays with it). An empty text when it succeeded, else why not (CP932).
 std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunProgress& progress);
 
 }  // namespace gridora

@@ -1,11 +1,14 @@
-// The scopes a conversion run holds while it works: the execute button disabled, and the
-// layer files held open from sheet to sheet. Each ends whatever ends its scope, a throw
-// included.
+// The scopes a conversion run holds while it works: the execute button disabled, the
+// layer files held open from sheet to sheet, and the run's GeoPackage. Each ends whatever
+// ends its scope, a throw included.
 #pragma once
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "convert/sheet_conversion_state.h"
+#include "platform/message_port.h"
 
 namespace gridora {
 
@@ -44,6 +47,43 @@ public:
     void Close() {
         state_.CloseOutputFiles();
         state_.keep_outputs_open = false;
+    }
+
+private:
+    SheetConversionState& state_;
+};
+
+// The run's GeoPackage for a scope: opened by Open, finished (spatial indexes built) by
+// Finish, closed as it stands whatever ends the scope. The run state keeps the closed
+// object, whose file name the map files name.
+class GeoPackageInUse {
+public:
+    explicit GeoPackageInUse(SheetConversionState& state) : state_(state) {}
+    ~GeoPackageInUse() {
+        if (state_.geopackage) state_.geopackage->Close();
+    }
+    GeoPackageInUse(const GeoPackageInUse&) = delete;
+    GeoPackageInUse& operator=(const GeoPackageInUse&) = delete;
+
+    // False, with the reason shown, when the file can be neither opened nor created.
+    bool Open(const std::filesystem::path& path, MessagePort& port) {
+        try {
+            state_.geopackage = std::make_unique<GeoPackageOutput>(path);
+        } catch (const OutputStopped& stopped) {
+            port.ShowMessage(stopped.what());
+            return false;
+        }
+        return true;
+    }
+    bool Finish(MessagePort& port) {
+        if (!state_.geopackage) return true;
+        try {
+            state_.geopackage->Finish();
+        } catch (const OutputStopped& stopped) {
+            port.ShowMessage(stopped.what());
+            return false;
+        }
+        return true;
     }
 
 private:

@@ -8,7 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libshp-dev liblhasa-dev libproj-dev libfontconfig-dev
-  gdal-bin
+  # GeoPackage output goes through GDAL's API; the tests read both outputs with ogrinfo and GDAL.
+  libgdal-dev gdal-bin
   # tests only: GEOS compares the areas of rebuilt polygons with their pieces
   libgeos-dev
   # A Japanese Gothic font: the map file's default Kanji font, found through fontconfig.

@@ -46,6 +46,10 @@ TCommandF::TCommandF(QWidget* parent) : QFrame(parent) {
     cdonut->setObjectName(QStringLiteral("cdonut"));
     cdonut->setGeometry(kLeft, 16, kButtonWidth + 8, 17);
     cdonut->setChecked(true);
+    cgpkg = new QCheckBox(QStringLiteral("GeoPackage出力"), this);
+    cgpkg->setObjectName(QStringLiteral("cgpkg"));
+    // Its caption is longer than the column of buttons is wide: the box starts further left.
+    cgpkg->setGeometry(2, 36, kWidth - 2, 17);
     bExecute = Button(this, "bExecute", QStringLiteral("③変換実行"), kLeft, 60);
     eClose = Button(this, "eClose", QStringLiteral("④閉　じ　る"), kLeft, 110);
     bDelCheck = Button(this, "bDelCheck", QStringLiteral("チェックを削除"), kLeft, 160);

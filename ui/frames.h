@@ -37,6 +37,7 @@ public:
     explicit TCommandF(QWidget* parent = nullptr);
 
     QCheckBox* cdonut;       // "ドーナツ処理", checked at start
+    QCheckBox* cgpkg;        // "GeoPackage出力": one GeoPackage instead of Shapefiles, kept in the settings
     QPushButton* bExecute;   // "③変換実行"
     QPushButton* eClose;     // "④閉　じ　る"
     QPushButton* bDelCheck;  // "チェックを削除"

@@ -44,6 +44,8 @@ unsigned JobsSetting(const std::filesystem::path& settings_file) {
     const int32_t jobs = ReadIniInteger(settings_file, RunSection(), kJobsKey, 0);
     return jobs > 0 && jobs <= 1024 ? static_cast<unsigned>(jobs) : 0;
 }
+// Whether the layers go into one GeoPackage ("1") or Shapefiles ("0"), kept between sessions.
+constexpr std::string_view kGeoPackageKey = "GeoPackage";
 
 std::filesystem::path FileSystemPath(const QString& file) { return std::filesystem::path(QFile::encodeName(file).toStdString()); }
 
@@ -125,6 +127,8 @@ void Tgridoraf::FormCreate() {
     OutputF1->eOutPath->clear();
     OutputF1->eOutPath->setText(
         TextForDisplay(ReadIniString(environment_.settings_file, FolderSection(), OutputKey(), "")));
+    CommandF1->cgpkg->setChecked(
+        ReadIniString(environment_.settings_file, RunSection(), kGeoPackageKey, "0") == "1");
     map_settings_ = LoadMapSettings(environment_.settings_file);
     municipalities_ = LoadMunicipalityTable(FindSupportFile(environment_.program_folder, kMunicipalityTableFileName), port_);
 }
@@ -132,6 +136,8 @@ void Tgridoraf::FormCreate() {
 void Tgridoraf::FormClose() {
     municipalities_.Clear();
     WriteIniString(environment_.settings_file, FolderSection(), OutputKey(), ToCp932(ListFilePath()));
+    WriteIniString(environment_.settings_file, RunSection(), kGeoPackageKey,
+                   CommandF1->cgpkg->isChecked() ? "1" : "0");
     WriteIniString(environment_.settings_file, RunSection(), kJobsKey,
                    std::to_string(JobsSetting(environment_.settings_file)));
 }
@@ -184,6 +190,7 @@ void Tgridoraf::CommandF1bExecuteClick() {
     RunRequest request;
     request.list_file = ListFilePath();
     request.donut = CommandF1->cdonut->isChecked();
+    request.format = CommandF1->cgpkg->isChecked() ? OutputFormat::kGeoPackage : OutputFormat::kShapefile;
     request.jobs = JobsSetting(environment_.settings_file);
     request.settings_file = environment_.settings_file;
     request.error_file = environment_.error_file;
@@ -245,7 +252,9 @@ void Tgridoraf::CommandF1bDelCheckClick() {
 void Tgridoraf::CommandF1Button1Click() {
     if (map_settings_dialog_ == nullptr) return;
     if (environment_.dialogs->ExecModal(*map_settings_dialog_) == QDialog::Accepted)
-        map_settings_ = LoadMapSettings(environment_.settings_file);
+        CommandF1->cgpkg->setChecked(
+        ReadIniString(environment_.settings_file, RunSection(), kGeoPackageKey, "0") == "1");
+    map_settings_ = LoadMapSettings(environment_.settings_file);
 }
 
 void Tgridoraf::CommandF1Button2Click() { environment_.dialogs->OpenUrl(QUrl(QString::fromLatin1(kPublisherPageUrl))); }

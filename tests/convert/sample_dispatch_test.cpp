@@ -148,7 +148,7 @@ TEST_F(SampleConversion, EverySheetConvertsWithoutAMessage) {
     EXPECT_EQ(fixture_->run.extent.max_north, -33000.0);
 }
 
-TEST_F(SampleConversion, EveryShapefileHoldsOneShapePerRecordAndAProjection) {
+TEST_F(SampleConversion, EveryShapefileHoldsOneShapePerRecordAProjectionAndACodePage) {
     int shapefiles = 0;
     for (const std::string& name : FileNames(Output())) {
         if (!name.ends_with(".shp")) continue;
@@ -159,6 +159,7 @@ TEST_F(SampleConversion, EveryShapefileHoldsOneShapePerRecordAndAProjection) {
         ASSERT_TRUE(layer.opened);
         EXPECT_EQ(layer.shape_count, layer.record_count);
         EXPECT_EQ(ReadBytes(Output() / (base + ".prj")), EsriWktOfEpsg(30169));
+        EXPECT_EQ(ReadBytes(Output() / (base + ".cpg")), "932");
     }
     // zuyo, road, road_nod, tetudou, eki, sankaku, and three per polygon layer.
     EXPECT_EQ(shapefiles, 6 + 3 * 6);

@@ -56,8 +56,8 @@ TEST(SheetDispatch, OnlyAnAttributeFileNamedExactlyAsItsLayerStartsAWriter) {
     RunFixture fixture(folder / "out");
     ASSERT_EQ(fixture.Convert(sheet / "S.TXT"), SheetOutcome::Converted);
     EXPECT_EQ(FileNames(fixture.output),
-              (std::vector<std::string>{"eki.dbf", "eki.prj", "eki.shp", "eki.shx", "zuyo.dbf", "zuyo.prj",
-                                        "zuyo.shp", "zuyo.shx", "zuyo.txt"}));
+              (std::vector<std::string>{"eki.cpg", "eki.dbf", "eki.prj", "eki.shp", "eki.shx", "zuyo.cpg",
+                                        "zuyo.dbf", "zuyo.prj", "zuyo.shp", "zuyo.shx", "zuyo.txt"}));
     EXPECT_EQ(ReadLayer(fixture.output / "eki").record_count, 1);
 }
 
@@ -175,7 +175,7 @@ TEST(SheetDispatch, OutputsHeldOpenBetweenSheetsEndAsThoseReopenedForEachSheet) 
     EXPECT_FALSE(holding.run.output_files.Empty());
     holding.run.CloseOutputFiles();
     const auto expected = FolderBytes(reopening.output);
-    EXPECT_EQ(expected.size(), 24u * 4 + 13);
+    EXPECT_EQ(expected.size(), 24u * 5 + 13);  // .shp, .shx, .dbf, .prj, .cpg
     EXPECT_TRUE(FolderBytes(holding.output) == expected);
 
     // A new run creates its files anew over the held ones, which are closed first.

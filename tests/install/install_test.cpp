@@ -286,7 +286,7 @@ TEST_F(StagedInstall, TheDebianPackageHoldsEveryInstalledFileAndNamesItsDependen
     EXPECT_NE(fields.out.find("Package: gridora\n"), std::string::npos) << fields.out;
     EXPECT_NE(fields.out.find("Version: " GRIDORA_VERSION "\n"), std::string::npos) << fields.out;
     EXPECT_NE(fields.out.find("Architecture: amd64\n"), std::string::npos) << fields.out;
-    std::vector<std::string> needed = {"libshp", "liblhasa", "libproj", "libstdc++6", "fontconfig"};
+    std::vector<std::string> needed = {"libshp", "liblhasa", "libproj", "libgdal", "libstdc++6", "fontconfig"};
     if (GRIDORA_WINDOW_BUILT) needed.push_back("libqt6widgets6");
     for (const std::string& package : needed) EXPECT_NE(fields.out.find(package), std::string::npos) << package;
 

@@ -210,6 +210,41 @@ TEST_F(PublishedSample, EveryLayerWithFeaturesDrawsOnItsOwn) {
     EXPECT_GE(drawn, 9);
 }
 
+// The sample as one GeoPackage: both map files reach its tables through OGR, and MapServer 8
+// draws each layer from them as it draws the Shapefiles.
+TEST_F(PublishedSample, AGeoPackageRunDrawsEveryLayerThroughOgr) {
+    const fs::path gpkg = scratch->Path() / "gpkg";
+    ASSERT_EQ(RunShell(Quote(GRIDORA_CLI) + " --format gpkg --mapserver8 --settings " +
+                       Quote(scratch->Path() / "gpkg.Ini") + " -o " + Quote(gpkg / "sample.lis") + " " +
+                       Quote(kSample / "13101.LZH") + " " + Quote(kSample / "13102.LZH") + " >" +
+                       Quote(scratch->Path() / "gpkg.log") + " 2>&1"),
+              0)
+        << ReadBytes(scratch->Path() / "gpkg.log");
+    const std::string map = ReadBytes(gpkg / "sample_ms8.map");
+    EXPECT_NE(map.find("    CONNECTIONTYPE OGR\r\n    CONNECTION \"sample.gpkg\"\r\n    DATA \"tatemono_pgn\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(map.find("ENCODING"), std::string::npos);  // the tables hold UTF-8
+    const std::string literal = ReadBytes(gpkg / "sample.map");
+    EXPECT_NE(literal.find("  CONNECTIONTYPE OGR\r\n  CONNECTION \"" + fs::absolute(gpkg).native() +
+                           "/sample.gpkg\"\r\n  DATA \"tatemono_pgn\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(LayerNames(map), ProducedLayers());
+    int drawn = 0;
+    for (int i = 0; i < kLayerCount; ++i) {
+        const std::string name = LayerDataName(i, false);
+        if (ShapeCount(out / LayerDataName(i, true)) <= 0) continue;  // nothing to draw in the Shapefiles either
+        const fs::path png = scratch->Path() / ("gpkg-" + name + ".png");
+        ASSERT_EQ(RunShell("map2img -conf " + Quote(gpkg / "sample_ms8.conf") + " -m " + Quote(gpkg / "sample_ms8.map") +
+                           " -o " + Quote(png) + " -l " + Quote(name) + " >" + Quote(scratch->Path() / "map2img.log") +
+                           " 2>&1"),
+                  0)
+            << ReadBytes(scratch->Path() / "map2img.log");
+        EXPECT_GT(ReadPng(png).CountOtherThan(kWhite), 0) << name;
+        ++drawn;
+    }
+    EXPECT_GE(drawn, 9);
+}
+
 TEST_F(PublishedSample, StationsDrawTheirSymbolAndAJapaneseLabel) {
     const RgbImage image = Render("eki");
     EXPECT_GT(image.Count(Rgb{0, 128, 0}), 12);  // the station symbols

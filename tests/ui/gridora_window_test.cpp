@@ -114,6 +114,7 @@ void GridoraWindowTest::controlsStandWhereTheyBelong_data() {
     QTest::newRow("HeaderF1.Button2") << "HeaderF1" << "Button2" << "HELP" << QRect(528, 0, 81, 25)
                                       << "HeaderF1Button2Click()";
     QTest::newRow("CommandF1.cdonut") << "CommandF1" << "cdonut" << "ドーナツ処理" << QRect() << none;
+    QTest::newRow("CommandF1.cgpkg") << "CommandF1" << "cgpkg" << "GeoPackage出力" << QRect() << none;
     QTest::newRow("CommandF1.bExecute") << "CommandF1" << "bExecute" << "③変換実行" << QRect(12, 60, 81, 25)
                                         << "CommandF1bExecuteClick()";
     QTest::newRow("CommandF1.eClose") << "CommandF1" << "eClose" << "④閉　じ　る" << QRect(12, 110, 81, 25)
@@ -258,7 +259,7 @@ void GridoraWindowTest::deletingCheckedRowsRemovesThemHighestFirstWithoutLimit()
     QCOMPARE(ShownRows(window).at(49), QStringLiteral("many245"));
 }
 
-void GridoraWindowTest::theListFilePathIsKeptBetweenSessions() {
+void GridoraWindowTest::theListFilePathIsKeptBetweenSessions() {  // and the GeoPackage choice
     ProgramFolder program;
     const QString list_file = QString::fromStdString((program.Root() / "出力先/変換.lis").native());
     {
@@ -275,6 +276,8 @@ void GridoraWindowTest::theListFilePathIsKeptBetweenSessions() {
         QTest::mouseClick(window.OutputF1->Button2, Qt::LeftButton);  // cancelled: unchanged
         QCOMPARE(window.OutputF1->eOutPath->text(), list_file);
         QVERIFY(!fs::exists(list_file.toStdString()));  // the run writes it, not the chooser
+        QVERIFY(!window.CommandF1->cgpkg->isChecked());
+        window.CommandF1->cgpkg->setChecked(true);
 
         window.show();
         QTest::mouseClick(window.CommandF1->eClose, Qt::LeftButton);
@@ -284,6 +287,7 @@ void GridoraWindowTest::theListFilePathIsKeptBetweenSessions() {
              ToCp932(list_file.toStdString()));
     Tgridoraf restarted(program.Environment());
     QCOMPARE(restarted.OutputF1->eOutPath->text(), list_file);
+    QVERIFY(restarted.CommandF1->cgpkg->isChecked());
     QCOMPARE(restarted.Model().rowCount(), 0);
 }
 
