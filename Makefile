@@ -4,13 +4,24 @@
 #   make serve  after make demo: serve out/sample with Apache and mapserv on 127.0.0.1:8080
 #   make package  build the Debian package build/gridora_<version>_amd64.deb
 # `make test SANITIZE=1` builds into build-sanitize with AddressSanitizer and UBSan.
+# `make test TSAN=1` builds the tests of the parallel paths into build-tsan with
+# ThreadSanitizer and runs them (the CTest label `parallel`).
 # `make fuzz [FUZZ_SECONDS=N]` builds the libFuzzer programs with clang and runs each.
 
 BUILD_DIR ?= build
 SANITIZE  ?= 0
+TSAN      ?= 0
+# What `make test` builds and which tests it runs.
+TEST_TARGET :=
+TEST_SELECTION :=
 ifeq ($(SANITIZE),1)
   BUILD_DIR := build-sanitize
   CMAKE_EXTRA := -DGRIDORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else ifeq ($(TSAN),1)
+  BUILD_DIR := build-tsan
+  CMAKE_EXTRA := -DGRIDORA_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  TEST_TARGET := --target parallel_tests
+  TEST_SELECTION := -L parallel
 else
   CMAKE_EXTRA := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
@@ -41,8 +52,9 @@ PORT ?= 8080
 serve: deps
 	@bash scripts/serve.sh $(SERVE_FOLDER) $(PORT)
 
-test: build
-	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+test: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) $(TEST_TARGET)
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) $(TEST_SELECTION)
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
@@ -61,4 +73,4 @@ fuzz:
 	@bash scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-sanitize build-fuzz
+	rm -rf build build-sanitize build-tsan build-fuzz

@@ -1,9 +1,11 @@
 // The cross-sheet assembly of a conversion run: runs of 100 (10 x 10) and 400 (20 x 20)
 // generated sheets of normal density, converted from their descriptions, with the time of
-// the whole run, of its seamless step (from the status "シームレス処理実行中" to "処理終了")
-// and their ratio. The side files the step reads are copied aside as it starts (outside the
-// timing), and each polygon layer is then assembled again on its own for per-layer times
-// and peak memory (the resident high-water mark, reset before each layer). The sheets are
+// the whole run, of its seamless step (from the status "シームレス処理実行中" to "処理終了"),
+// their ratio and the step's peak memory (the resident high-water mark, reset as the step
+// starts). The side files the step reads are copied aside from the staging folder as it
+// starts (outside the timing); from them the whole step runs again with one job
+// (`step_1job_s`) and with every core (`step_s`), and each polygon layer on its own for
+// per-layer times and peak memory (reset before each layer). The sheets are
 // made once by sheetgen (seed 11, whose 20 x 20 grid has no topology warnings) and kept in $TMPDIR/gridora-bench-seamless/.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -23,6 +25,7 @@
 #include "platform/cp932.h"
 #include "platform/program_files.h"
 #include "run/conversion_run.h"
+#include "run/staging.h"
 
 namespace gridora {
 namespace {
@@ -64,7 +67,11 @@ std::vector<std::string> LayerInputs(std::string_view layer) {
     return {l + ".dbf", l + "_arc.txt", l + "_pgn.txt", l + "_pgn.shp", l + "_pgn.shx", l + "_pgn.dbf"};
 }
 
-// Times the seamless step through its status texts and copies its inputs aside as it starts.
+double PeakMemoryMiB();
+void ResetPeakMemory();
+
+// Times the seamless step through its status texts and copies its inputs aside from
+// `out` (the staging folder, where the run builds its files) as it starts.
 class TimingPort : public MessagePort {
 public:
     TimingPort(fs::path out, fs::path snapshot) : out_(std::move(out)), snapshot_(std::move(snapshot)) {}
@@ -79,14 +86,18 @@ public:
                     fs::create_directories(snapshot_ / layer);
                     if (fs::exists(out_ / name)) fs::copy_file(out_ / name, snapshot_ / layer / name);
                 }
+            sheets_peak = PeakMemoryMiB();
+            ResetPeakMemory();
             seamless_start = Clock::now();
             copy_s = std::chrono::duration<double>(seamless_start - copy_start).count();
         } else if (text == "処理終了") {
             seamless_end = Clock::now();
+            seamless_peak = PeakMemoryMiB();
         }
     }
     int messages = 0;
     double copy_s = 0;  // not part of the run
+    double sheets_peak = 0, seamless_peak = 0;
     Clock::time_point seamless_start, seamless_end;
 
 private:
@@ -112,11 +123,11 @@ void BM_SeamlessStep(benchmark::State& state) {
     const MunicipalityTable municipalities({"A,13101", "B,13102"});
     const ArchiveEntryPoints no_archives{};
 
-    double run_s = 0, seamless_s = 0, run_peak = 0;
+    double run_s = 0, seamless_s = 0, run_peak = 0, seamless_peak = 0;
     for (auto _ : state) {
         fs::remove_all(out);
         fs::create_directories(out);
-        TimingPort port(out, snapshot);
+        TimingPort port(StagingFolderOf(out / "run.lis"), snapshot);
         SheetList sheets;
         for (const fs::path& d : descriptions) AddSheetSource(sheets, municipalities, no_archives, d);
         RunRequest request;
@@ -129,7 +140,8 @@ void BM_SeamlessStep(benchmark::State& state) {
         if (RunConversion(sheets, request, run, no_archives, port) != RunOutcome::kCompleted)
             state.SkipWithError("the run did not complete");
         const auto end = Clock::now();
-        run_peak = PeakMemoryMiB();
+        run_peak = std::max(PeakMemoryMiB(), port.sheets_peak);
+        seamless_peak = port.seamless_peak;
         seamless_s = std::chrono::duration<double>(port.seamless_end - port.seamless_start).count();
         run_s = std::chrono::duration<double>(end - start).count() - port.copy_s;
         state.counters["messages"] = port.messages;
@@ -139,25 +151,53 @@ void BM_SeamlessStep(benchmark::State& state) {
     state.counters["seamless_s"] = seamless_s;
     state.counters["seamless_share"] = seamless_s / run_s;
     state.counters["run_peak_MiB"] = run_peak;
+    state.counters["seamless_peak_MiB"] = seamless_peak;
 
-    // Each layer again on its own, from the copied inputs.
-    for (std::string_view layer : kSeamlessLayers) {
-        const fs::path folder = BenchFolder() / "layer";
+    // The whole step again from the copied inputs, with one job and with every core.
+    const auto assemble = [&](const fs::path& folder, std::string_view only_layer, int jobs) {
         fs::remove_all(folder);
-        fs::copy(snapshot / layer, folder);
+        fs::remove(BenchFolder() / "layer.Err");
+        fs::create_directories(folder);
+        for (std::string_view layer : kSeamlessLayers)
+            if (only_layer.empty() || layer == only_layer)
+                for (const auto& entry : fs::directory_iterator(snapshot / layer))
+                    fs::copy_file(entry.path(), folder / entry.path().filename());
         ShapeBuffers shape;
         RunStatistics statistics;
         TimingPort port(folder, BenchFolder() / "unused");
+        SeamlessRequest request{folder, true, BenchFolder() / "layer.Err", "", 0, {}};
+        request.jobs = jobs;
         ResetPeakMemory();
         const auto start = Clock::now();
-        SeamlessAssembly(SeamlessRequest{folder, true, BenchFolder() / "layer.Err", "", 0, {}}, shape, statistics, port);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        SeamlessAssembly(request, shape, statistics, port);
+        return std::pair(std::chrono::duration<double>(Clock::now() - start).count(), PeakMemoryMiB());
+    };
+    const fs::path folder = BenchFolder() / "layer";
+    for (const auto& [name, jobs] : {std::pair("step_1job", 1), std::pair("step", 0)}) {
+        const auto [seconds, peak] = assemble(folder, "", jobs);
+        state.counters[std::string(name) + "_s"] = seconds;
+        state.counters[std::string(name) + "_MiB"] = peak;
+    }
+    // Each layer again on its own.
+    for (std::string_view layer : kSeamlessLayers) {
+        const auto [seconds, peak] = assemble(folder, layer, 1);
         state.counters[std::string(layer) + "_s"] = seconds;
-        state.counters[std::string(layer) + "_MiB"] = PeakMemoryMiB();
+        state.counters[std::string(layer) + "_MiB"] = peak;
     }
     fs::remove_all(out);
 }
 BENCHMARK(BM_SeamlessStep)->Arg(10)->Arg(20)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+// SEAMLESS_BENCH_SIDE=N adds a run of N x N sheets (32: 1,024 sheets, some minutes and 6 GB
+// of disk).
+const bool kExtraSide = [] {
+    if (const char* side = std::getenv("SEAMLESS_BENCH_SIDE"); side && std::atoi(side) > 0)
+        benchmark::RegisterBenchmark("BM_SeamlessStep", BM_SeamlessStep)
+            ->Arg(std::atoi(side))
+            ->Unit(benchmark::kSecond)
+            ->Iterations(1)
+            ->UseRealTime();
+    return true;
+}();
 
 }  // namespace
 }  // namespace gridora

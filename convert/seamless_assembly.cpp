@@ -6,9 +6,14 @@
 #include "convert/seamless_assembly.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include <shapefil.h>
 
@@ -95,82 +100,29 @@ bool CopyAttributes(DBFHandle source, int from, DBFHandle output, int to) {
     return ok;
 }
 
-// Locates every label in the engine's polygons. Labels in none are counted and written
-// to the error file under the layer's name and their line. Returns their number.
-int32_t LocateLabels(std::vector<LabelPoint>& labels, std::string_view layer, const std::filesystem::path& error_file,
-                     MessagePort& port) {
-    std::optional<IniFile> errors;
-    const std::string section = ToCp932("ポリゴンが見つからない");
-    int32_t missing = 0;
-    for (LabelPoint& label : labels) {
+// Locates every label in the engine's polygons (its face, 0 for none) and returns the
+// indices of those in none.
+std::vector<std::size_t> LocateLabels(std::vector<LabelPoint>& labels) {
+    std::vector<std::size_t> missing;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
         int32_t face = 0;
-        if (rw_findxy_polygon(EngineCoordinate(label.x), EngineCoordinate(label.y), &face) == 0 && face > 0) {
-            label.face = face;
-            continue;
-        }
-        if (!errors) errors.emplace(error_file);
-        errors->WriteString(section, std::string(layer) + std::to_string(label.line), MissingPolygonEntry(label));
-        ++missing;
+        if (rw_findxy_polygon(EngineCoordinate(labels[i].x), EngineCoordinate(labels[i].y), &face) == 0 && face > 0)
+            labels[i].face = face;
+        else
+            missing.push_back(i);
     }
-    if (errors && !errors->Save()) ReportUnwritable(error_file, port);
     return missing;
 }
 
-struct LayerRun {
-    const SeamlessRequest& request;
-    ShapeBuffers& shape;
-    RunStatistics& statistics;
-    MessagePort& port;
-};
-
-// Calls `visit` with the label index of every labelled polygon of the engine, its shape
-// built in `run.shape`.
-template <typename Visit>
-void ForEachLabelledPolygon(LayerRun& run, std::span<const LabelPoint> labels, Visit visit) {
-    const FirstLabelByFace face_labels(labels);
-    int32_t face = 0, count = 0;
-    for (int32_t status = rw_first_polygon(&face, &count); status == 0; status = rw_next_polygon(&face, &count)) {
-        if (face <= 0) continue;
-        const int label = face_labels.FirstLabelOf(face);
-        if (label < 0) continue;
-        const std::vector<EnginePoint> points = ReadCurrentPolygon();
-        BuildPolygonShape(face, points, run.request.donut, run.shape);
-        visit(label);
-    }
-}
-
-// Appends every labelled polygon of the engine to the output; its attributes come from
-// the record of the face's first label. The polygons are measured first, so that a layer
-// that would take a file past the size limit gets none of them (OutputStopped).
-void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, DBFHandle source,
-                            OpenOutputFiles::Files& output, const std::filesystem::path& output_base) {
-    OutputGrowth growth;
-    ForEachLabelledPolygon(run, labels, [&](int) {
-        growth.shape_bytes += run.shape.RecordBytes(SHPT_POLYGON);
-        ++growth.records;
-    });
-    CheckOutputGrowth(output, output_base, growth);
-
-    bool ok = true;
-    ForEachLabelledPolygon(run, labels, [&](int label) {
-        run.statistics.RaiseVertexCount(run.shape.VertexCount());
-        const int record = DBFGetRecordCount(output.table.get());
-        AppendShape(run.shape, output.shapes.get(), SHPT_POLYGON, output_base, record, run.port);
-        ok = CopyAttributes(source, labels[static_cast<std::size_t>(label)].record, output.table.get(), record) && ok;
-    });
-    if (!ok) ReportUnwritable(output_base, run.port);
-    FinishOutput(output, output_base);
-}
-
-// Appends every labelled polygon of the engine to the store's _pgn table of the layer.
-void AppendLabelledPolygons(LayerRun& run, std::span<const LabelPoint> labels, std::string_view layer) {
-    SeamlessPolygonStore& store = *run.request.store;
-    store.BeginPolygons(layer);
-    ForEachLabelledPolygon(run, labels, [&](int label) {
-        run.statistics.RaiseVertexCount(run.shape.VertexCount());
-        store.AppendPolygon(run.shape, labels[static_cast<std::size_t>(label)].record);
-    });
-    store.EndPolygons();
+// Writes the labels in no polygon to the error file under the layer's name and their line.
+void WriteMissingLabels(std::span<const LabelPoint> labels, std::span<const std::size_t> missing,
+                        std::string_view layer, const std::filesystem::path& error_file, MessagePort& port) {
+    if (missing.empty()) return;
+    IniFile errors(error_file);
+    const std::string section = ToCp932("ポリゴンが見つからない");
+    for (std::size_t i : missing)
+        errors.WriteString(section, std::string(layer) + std::to_string(labels[i].line), MissingPolygonEntry(labels[i]));
+    if (!errors.Save()) ReportUnwritable(error_file, port);
 }
 
 // Leaves out, with a message, the labels whose record is not in the base table of
@@ -185,32 +137,108 @@ void DropLabelsWithoutRecord(std::vector<LabelPoint>& labels, int records, const
     });
 }
 
-// Assembles one layer; returns the side files it consumed, which the caller removes once
-// the layer's progress is recorded. Whatever stops the layer early leaves them in place.
-std::vector<std::filesystem::path> AssembleLayer(LayerRun& run, int index) {
+struct LayerRun {
+    const SeamlessRequest& request;
+    ShapeBuffers& shape;
+    RunStatistics& statistics;
+    MessagePort& port;
+};
+
+// What a layer's engine work leaves for its writing: everything the layer reads and
+// computes, with the messages it gave in their order. Made on any thread, written on the
+// calling one, so that the files, the error file and the messages are those of one layer
+// after the other.
+struct PreparedLayer {
+    // The messages from before the layer's output is opened, and those from after.
+    MessageLog early, late;
+    // False when the layer stops before its output is opened (missing or unreadable inputs).
+    bool inputs_read = false;
+    // Whether the labels were located, so that those in no polygon reach the error file
+    // even when the preparation failed after that.
+    bool labels_located = false;
+    // What stopped the preparation, raised again where the writing reaches it.
+    std::exception_ptr failure;
+    SourceTable source;
+    std::vector<LabelPoint> labels;    // with their faces
+    std::vector<std::size_t> missing;  // indices of the labels in no polygon
+    ShapeList polygons;                // every labelled polygon, in the engine's order
+    std::vector<int> polygon_labels;   // the label index of each
+};
+
+// The engine work of layer `index`: reads its side files and base table, traces the
+// polygons in this thread's engine session, locates the labels and builds the shapes of
+// the labelled polygons. Touches no output file and no shared state; never throws.
+PreparedLayer PrepareLayer(const SeamlessRequest& request, int index) {
+    PreparedLayer prepared;
     const std::string_view layer = kSeamlessLayers[static_cast<std::size_t>(index)];
-    const std::filesystem::path base = LayerOutputBase(run.request.output_folder, layer);
+    const std::filesystem::path base = LayerOutputBase(request.output_folder, layer);
     const std::filesystem::path segments = Suffixed(base, "_arc.txt");
     const std::filesystem::path label_file = Suffixed(base, "_pgn.txt");
+    try {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(segments, ec)) return prepared;
+        std::optional<std::string> segment_text = LoadDataFile(segments);
+        if (!segment_text) {
+            prepared.early.ShowMessage(ToCp932("error:読み込めない:") + PathToCp932(segments));
+            return prepared;
+        }
+        SeamlessPolygonStore* store = request.store;
+        const std::filesystem::path source_path = store ? store->TableLocation(layer) : Suffixed(base, ".dbf");
+        prepared.source.reset(store ? nullptr : DBFOpen(source_path.c_str(), "rb"));
+        const int source_records = store                ? store->BaseRecordCount(layer)
+                                   : prepared.source ? DBFGetRecordCount(prepared.source.get())
+                                                     : -1;
+        if (source_records < 0) {
+            prepared.early.ShowMessage(ToCp932("error:属性テーブルを開けない:") + PathToCp932(source_path));
+            return prepared;
+        }
+        prepared.inputs_read = true;
+
+        prepared.labels = ReadLabelFile(label_file, prepared.late);
+        DropLabelsWithoutRecord(prepared.labels, source_records, label_file, prepared.late);
+
+        const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
+        PutSegments(*segment_text);
+        segment_text.reset();
+        if (const int32_t status = TracePolygons(); status > 0) ReportEngineError(layer, status, prepared.late);
+        prepared.missing = LocateLabels(prepared.labels);
+        prepared.labels_located = true;
+
+        const FirstLabelByFace face_labels(prepared.labels);
+        ShapeBuffers shape;
+        int32_t face = 0, count = 0;
+        for (int32_t status = rw_first_polygon(&face, &count); status == 0; status = rw_next_polygon(&face, &count)) {
+            if (face <= 0) continue;
+            const int label = face_labels.FirstLabelOf(face);
+            if (label < 0) continue;
+            const std::vector<EnginePoint> points = ReadCurrentPolygon();
+            BuildPolygonShape(face, points, request.donut, shape);
+            prepared.polygons.Add(shape);
+            prepared.polygon_labels.push_back(label);
+        }
+    } catch (...) {
+        prepared.failure = std::current_exception();
+    }
+    return prepared;
+}
+
+// Writes a prepared layer: appends its labelled polygons to the output, each with the
+// attributes of its first label's record, after measuring them, so that a layer that
+// would take a file past the size limit gets none of them (OutputStopped). Returns the side
+// files it consumed, which the caller removes once the layer's progress is recorded;
+// whatever stops the layer early leaves them in place.
+std::vector<std::filesystem::path> WriteLayer(LayerRun& run, int index, PreparedLayer& prepared) {
+    const std::string_view layer = kSeamlessLayers[static_cast<std::size_t>(index)];
+    const std::filesystem::path base = LayerOutputBase(run.request.output_folder, layer);
     const std::filesystem::path output_base = Suffixed(base, "_pgn");
     run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] = 0;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(segments, ec)) return {};
 
-    // Whatever stops the layer before its side files are read leaves them in place.
-    std::optional<std::string> segment_text = LoadDataFile(segments);
-    if (!segment_text) {
-        run.port.ShowMessage(ToCp932("error:読み込めない:") + PathToCp932(segments));
+    prepared.early.ReplayInto(run.port);
+    if (!prepared.inputs_read) {
+        if (prepared.failure) std::rethrow_exception(prepared.failure);
         return {};
     }
     SeamlessPolygonStore* store = run.request.store;
-    const std::filesystem::path source_path = store ? store->TableLocation(layer) : Suffixed(base, ".dbf");
-    SourceTable source(store ? nullptr : DBFOpen(source_path.c_str(), "rb"));
-    const int source_records = store ? store->BaseRecordCount(layer) : source ? DBFGetRecordCount(source.get()) : -1;
-    if (source_records < 0) {
-        run.port.ShowMessage(ToCp932("error:属性テーブルを開けない:") + PathToCp932(source_path));
-        return {};
-    }
     OpenOutputFiles::Files output;
     if (!store) {
         output = OpenOrCreateOutput(output_base, SHPT_POLYGON, std::string(layer), true, run.request.projection_wkt);
@@ -219,26 +247,109 @@ std::vector<std::filesystem::path> AssembleLayer(LayerRun& run, int index) {
             return {};
         }
     }
+    prepared.late.ReplayInto(run.port);
+    if (prepared.failure && !prepared.labels_located) std::rethrow_exception(prepared.failure);
 
-    std::vector<LabelPoint> labels = ReadLabelFile(label_file, run.port);
-    DropLabelsWithoutRecord(labels, source_records, label_file, run.port);
+    WriteMissingLabels(prepared.labels, prepared.missing, layer, run.request.error_file, run.port);
+    run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] = static_cast<int32_t>(prepared.missing.size());
+    if (prepared.failure) std::rethrow_exception(prepared.failure);
 
-    const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
-    PutSegments(*segment_text);
-    segment_text.reset();
-    if (const int32_t status = TracePolygons(); status > 0) ReportEngineError(layer, status, run.port);
-
-    run.statistics.polygon_link_errors[static_cast<std::size_t>(index)] =
-        LocateLabels(labels, layer, run.request.error_file, run.port);
     if (store) {
-        AppendLabelledPolygons(run, labels, layer);
-    } else {
-        AppendLabelledPolygons(run, labels, source.get(), output, output_base);
+        store->BeginPolygons(layer);
+        for (std::size_t i = 0; i < prepared.polygons.Size(); ++i) {
+            prepared.polygons.Get(i, run.shape);
+            run.statistics.RaiseVertexCount(run.shape.VertexCount());
+            store->AppendPolygon(run.shape, prepared.labels[static_cast<std::size_t>(prepared.polygon_labels[i])].record);
+        }
+        store->EndPolygons();
+        return {Suffixed(base, "_pgn.txt"), Suffixed(base, "_arc.txt")};
     }
+
+    OutputGrowth growth;
+    for (std::size_t i = 0; i < prepared.polygons.Size(); ++i) {
+        growth.shape_bytes += prepared.polygons.RecordBytes(i, SHPT_POLYGON);
+        ++growth.records;
+    }
+    CheckOutputGrowth(output, output_base, growth);
+
+    bool ok = true;
+    for (std::size_t i = 0; i < prepared.polygons.Size(); ++i) {
+        prepared.polygons.Get(i, run.shape);
+        run.statistics.RaiseVertexCount(run.shape.VertexCount());
+        const int record = DBFGetRecordCount(output.table.get());
+        AppendShape(run.shape, output.shapes.get(), SHPT_POLYGON, output_base, record, run.port);
+        const LabelPoint& label = prepared.labels[static_cast<std::size_t>(prepared.polygon_labels[i])];
+        ok = CopyAttributes(prepared.source.get(), label.record, output.table.get(), record) && ok;
+    }
+    if (!ok) ReportUnwritable(output_base, run.port);
+    FinishOutput(output, output_base);
     // The side files go only once the rebuilt polygons are in their closed files: a run
     // stopped before finds the layer's material whole and can assemble it again.
     output = {};
-    return {label_file, segments};
+    return {Suffixed(base, "_pgn.txt"), Suffixed(base, "_arc.txt")};
+}
+
+// Prepares the layers from `first` on, on `jobs` threads of its own, the layers with the
+// most line work first; Take hands them over in any order. Destruction lets the layers
+// being prepared finish and starts no other.
+class LayerPreparation {
+public:
+    LayerPreparation(const SeamlessRequest& request, int first, int jobs)
+        : request_(request), prepared_(static_cast<std::size_t>(RunStatistics::kSeamlessLayerCount)) {
+        std::vector<std::pair<std::uintmax_t, int>> by_size;
+        for (int index = first; index < RunStatistics::kSeamlessLayerCount; ++index) {
+            std::error_code ec;
+            const std::uintmax_t size = std::filesystem::file_size(
+                Suffixed(LayerOutputBase(request.output_folder, kSeamlessLayers[static_cast<std::size_t>(index)]),
+                         "_arc.txt"),
+                ec);
+            by_size.emplace_back(ec ? 0 : size, index);
+        }
+        std::stable_sort(by_size.begin(), by_size.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& entry : by_size) order_.push_back(entry.second);
+        for (int j = 0; j < jobs; ++j) threads_.emplace_back([this] { Work(); });
+    }
+    ~LayerPreparation() { stopping_ = true; }
+
+    PreparedLayer Take(int index) {
+        std::unique_lock lock(mutex_);
+        std::optional<PreparedLayer>& slot = prepared_[static_cast<std::size_t>(index)];
+        ready_.wait(lock, [&] { return slot.has_value(); });
+        PreparedLayer prepared = std::move(*slot);
+        slot.reset();
+        return prepared;
+    }
+
+private:
+    void Work() {
+        for (std::size_t next = next_++; next < order_.size() && !stopping_; next = next_++) {
+            const int index = order_[next];
+            PreparedLayer prepared = PrepareLayer(request_, index);
+            {
+                const std::lock_guard lock(mutex_);
+                prepared_[static_cast<std::size_t>(index)] = std::move(prepared);
+            }
+            ready_.notify_all();
+        }
+    }
+
+    const SeamlessRequest& request_;
+    std::vector<int> order_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<std::optional<PreparedLayer>> prepared_;
+    std::vector<std::jthread> threads_;  // last, so that they are joined before the rest goes
+};
+
+// The threads that prepare layers: the request's job count, every core when it is 0,
+// never more than the layers to assemble; none besides the calling thread with a store.
+int PreparationJobs(const SeamlessRequest& request) {
+    const int layers = RunStatistics::kSeamlessLayerCount - request.first_layer;
+    if (request.store) return 1;  // the store is used from the calling thread alone
+    const int jobs = request.jobs > 0 ? request.jobs : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(jobs, 1, std::max(layers, 1));
 }
 
 }  // namespace
@@ -284,8 +395,13 @@ std::string MissingPolygonEntry(const LabelPoint& label) {
 void SeamlessAssembly(const SeamlessRequest& request, ShapeBuffers& shape, RunStatistics& statistics,
                       MessagePort& port) {
     LayerRun run{request, shape, statistics, port};
+    const int jobs = PreparationJobs(request);
+    // One job prepares each layer on the calling thread just before writing it.
+    std::optional<LayerPreparation> preparation;
+    if (jobs > 1) preparation.emplace(request, request.first_layer, jobs);
     for (int index = request.first_layer; index < RunStatistics::kSeamlessLayerCount; ++index) {
-        std::vector<std::filesystem::path> consumed = AssembleLayer(run, index);
+        PreparedLayer prepared = preparation ? preparation->Take(index) : PrepareLayer(request, index);
+        std::vector<std::filesystem::path> consumed = WriteLayer(run, index, prepared);
         if (index + 1 == RunStatistics::kSeamlessLayerCount) consumed.push_back(request.output_folder / "zuyo.txt");
         if (request.after_layer) request.after_layer(index + 1, consumed);
         for (const std::filesystem::path& path : consumed) RemoveQuietly(path);

@@ -9,6 +9,11 @@
 // a label gets the attributes of its first label's record of the base table <layer>.dbf
 // and is appended to <layer>_pgn. Label points in no polygon go to the error file. The
 // side files are consumed and zuyo.txt is deleted.
+//
+// The engine work of the layers runs on threads of their own, one engine session per
+// thread; the calling thread writes each layer, passes on its messages and reports its
+// progress in layer order, as the layers are done, so that nothing that leaves the step
+// depends on the number of threads or their timing.
 #pragma once
 
 #include <array>
@@ -65,6 +70,11 @@ struct SeamlessRequest {
     // are closed, and the side files it consumed, which are removed right after (zuyo.txt
     // with the last layer). May be empty.
     std::function<void(int layers_done, const std::vector<std::filesystem::path>& consumed)> after_layer;
+    // The layers whose engine work runs at the same time, each on a thread of its own: 0
+    // for as many as there are cores, 1 for one layer after the other on the calling
+    // thread (so always with a store, which is used from the calling thread alone). Whatever the number, the files, messages, statistics and calls of
+    // after_layer are those of one layer after the other.
+    int jobs = 0;
     // When set, the base tables and _pgn outputs are its tables instead of Shapefiles.
     SeamlessPolygonStore* store = nullptr;
 };

@@ -45,6 +45,33 @@ void AppendRing(std::span<const EnginePoint> ring, int part_type, bool clockwise
 
 }  // namespace
 
+void ShapeList::Add(const ShapeBuffers& shape) {
+    x_.insert(x_.end(), shape.X().begin(), shape.X().end());
+    y_.insert(y_.end(), shape.Y().begin(), shape.Y().end());
+    part_starts_.insert(part_starts_.end(), shape.PartStarts().begin(), shape.PartStarts().end());
+    part_types_.insert(part_types_.end(), shape.PartTypes().begin(), shape.PartTypes().end());
+    shapes_.push_back(Extent{x_.size(), part_starts_.size()});
+}
+
+void ShapeList::Get(std::size_t i, ShapeBuffers& shape) const {
+    const Extent begin = Begin(i), end = shapes_[i];
+    shape.Clear();
+    std::size_t part = begin.part_end;
+    for (std::size_t v = begin.vertex_end; v < end.vertex_end; ++v) {
+        for (; part < end.part_end && static_cast<std::size_t>(part_starts_[part]) == v - begin.vertex_end; ++part)
+            shape.StartPart(part_types_[part]);
+        shape.AddVertex(x_[v], y_[v]);
+    }
+    // Parts that start after the last vertex (empty ones) keep their place too.
+    for (; part < end.part_end; ++part) shape.StartPart(part_types_[part]);
+}
+
+uint64_t ShapeList::RecordBytes(std::size_t i, int shape_type) const {
+    const Extent begin = Begin(i), end = shapes_[i];
+    return ShapeRecordBytes(shape_type, static_cast<int>(end.part_end - begin.part_end),
+                            static_cast<int>(end.vertex_end - begin.vertex_end));
+}
+
 std::vector<EnginePoint> ReadCurrentPolygon() {
     std::vector<EnginePoint> run;
     rw_rewind_polydata();

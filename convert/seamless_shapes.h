@@ -10,6 +10,7 @@
 // courtyard as a hole rather than as a second polygon under the first.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -26,6 +27,27 @@ struct EnginePoint {
 
 // The records of the engine's current polygon, read from its first record.
 std::vector<EnginePoint> ReadCurrentPolygon();
+
+// Shapes built on one thread and written on another: each as ShapeBuffers held it, its
+// vertices and parts in one pair of arrays for all.
+class ShapeList {
+public:
+    void Add(const ShapeBuffers& shape);
+    std::size_t Size() const { return shapes_.size(); }
+    // Fills `shape` with shape `i` exactly as it was added.
+    void Get(std::size_t i, ShapeBuffers& shape) const;
+    // The bytes shape `i` adds to a .shp of `shape_type` (ShapeBuffers::RecordBytes).
+    uint64_t RecordBytes(std::size_t i, int shape_type) const;
+
+private:
+    struct Extent {
+        std::size_t vertex_end, part_end;  // one past the shape's last vertex and part
+    };
+    Extent Begin(std::size_t i) const { return i == 0 ? Extent{0, 0} : shapes_[i - 1]; }
+    std::vector<Extent> shapes_;
+    std::vector<double> x_, y_;
+    std::vector<int> part_starts_, part_types_;  // part starts relative to the shape's first vertex
+};
 
 // The largest ring number of a run, -1 for an empty run.
 int32_t LargestRing(std::span<const EnginePoint> run);

@@ -326,6 +326,7 @@ bool AssembleSeamlessPolygons(RunContext& run, int first_layer) {
     seamless.error_file = run.request.error_file;
     seamless.projection_wkt = run.state.projections.ForRun(run.state.coordinate_system);
     seamless.first_layer = first_layer;
+    seamless.jobs = static_cast<int>(JobCount(run.request.jobs));
     seamless.store = run.state.geopackage.get();
     if (run.progress) {
         run.progress->InSeamlessStep(first_layer, {}, run.state);

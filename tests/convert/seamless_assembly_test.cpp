@@ -411,6 +411,110 @@ TEST_F(Seamless, AnAssemblyStepTheEngineCannotCompleteIsReportedWithTheLayer) {
     EXPECT_TRUE(port.messages.front().starts_with(ToCp932("error:シームレス処理:gaiku:71:"))) << Cp932ToUtf8(port.messages.front());
 }
 
+// A rectangle X x0..x1, Y y0..y1 as a closed ring.
+Ring Rectangle(double x0, double y0, double x1, double y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}}; }
+
+// Everything that leaves the step, for comparing runs in the same folder.
+struct StepOutcome {
+    std::map<std::string, std::string> files;  // the folder's and the error file's bytes by name
+    std::vector<std::string> messages;
+    std::array<int32_t, RunStatistics::kSeamlessLayerCount> link_errors{};
+    int32_t largest_vertex_count = 0;
+    std::vector<std::string> progress;  // each after_layer call: layers done and what it consumes
+    bool stopped = false;
+    friend bool operator==(const StepOutcome&, const StepOutcome&) = default;
+};
+
+TEST_F(Seamless, EveryJobCountGivesTheFilesMessagesStatisticsAndProgressOfOneLayerAfterTheOther) {
+    // Six layers of every kind of outcome: polygons with labels in none (mizu), no base
+    // table (si_tyo), the engine failing a step and bad label lines (tyome), no segments
+    // (zyouti), many blocks across a sheet edge (gaiku), many buildings (tatemono).
+    WriteBaseTable("mizu", {{1, "pond"}, {2, "lost"}});
+    AddPieces("mizu", {kWestPiece, kEastPiece});
+    AddLabel("mizu", 0, {30, 60});
+    AddLabel("mizu", 1, {300, 600});
+    AddPieces("si_tyo", {kWestPiece, kEastPiece});
+    AddLabel("si_tyo", 0, {30, 60});
+    WriteBaseTable("tyome", {{21, "long"}});
+    AddPieces("tyome", LongBlockPieces(true));
+    label_lines["tyome"] = "0,1.0,x\r\n";
+    AddLabel("tyome", 5, {70, 140});
+    AddLabel("tyome", 0, {70, 140});
+    WriteBaseTable("zyouti", {{31, "none"}});
+    AddLabel("zyouti", 0, {30, 60});
+    std::vector<Ring> blocks, buildings;
+    std::vector<BaseRecord> block_records, building_records;
+    for (int i = 0; i < 40; ++i) {
+        blocks.push_back(Rectangle(10.0 * i, 90, 10.0 * i + 8, 100));
+        blocks.push_back(Rectangle(10.0 * i, 100, 10.0 * i + 8, 110));
+        block_records.push_back({400 + i, "block"});
+        for (int j = 0; j < 10; ++j) {
+            buildings.push_back(Rectangle(10.0 * i + 1, 10.0 * j + 1, 10.0 * i + 5, 10.0 * j + 5));
+            building_records.push_back({1000 + 10 * i + j, "building"});
+        }
+    }
+    WriteBaseTable("gaiku", block_records);
+    AddPieces("gaiku", blocks);
+    for (int i = 0; i < 40; ++i) AddLabel("gaiku", i, {10.0 * i + 4, 95});
+    WriteBaseTable("tatemono", building_records);
+    AddPieces("tatemono", buildings);
+    for (int k = 0; k < 400; k += 3) AddLabel("tatemono", k, {10.0 * (k / 10) + 2, 10.0 * (k % 10) + 2});
+    WriteBytes(out / "zuyo.txt", "frame\r\n");
+
+    const fs::path run_folder = folder / "run", run_errors = folder / "run.Err";
+    const auto assemble = [&](int jobs) {
+        fs::remove_all(run_folder);
+        fs::remove(run_errors);
+        fs::copy(out, run_folder);
+        StepOutcome outcome;
+        SeamlessRequest request{run_folder, true, run_errors, "", 0, {}};
+        request.jobs = jobs;
+        request.after_layer = [&](int done, const std::vector<fs::path>& consumed) {
+            std::string entry = std::to_string(done);
+            for (const fs::path& path : consumed) entry += " " + path.filename().native();
+            outcome.progress.push_back(entry);
+        };
+        RecordingPort step_port;
+        RunStatistics step_statistics;
+        ShapeBuffers step_shape;
+        try {
+            SeamlessAssembly(request, step_shape, step_statistics, step_port);
+        } catch (const OutputStopped& stopped) {
+            outcome.stopped = true;
+            step_port.messages.push_back(stopped.what());
+        }
+        for (const auto& entry : fs::directory_iterator(run_folder))
+            outcome.files[entry.path().filename().native()] = ReadBytes(entry.path());
+        if (fs::exists(run_errors)) outcome.files["run.Err"] = ReadBytes(run_errors);
+        outcome.messages = step_port.messages;
+        outcome.link_errors = step_statistics.polygon_link_errors;
+        outcome.largest_vertex_count = step_statistics.largest_vertex_count;
+        return outcome;
+    };
+
+    const StepOutcome sequential = assemble(1);
+    ASSERT_EQ(sequential.progress.size(), 6u);
+    ASSERT_EQ(sequential.messages.size(), 4u);
+    EXPECT_EQ(sequential.link_errors, (std::array<int32_t, 6>{1, 0, 1, 0, 0, 0}));  // tyome's engine failed
+    EXPECT_EQ(ReadLayer(run_folder / "tatemono_pgn").record_count, 134);
+    EXPECT_EQ(ReadLayer(run_folder / "gaiku_pgn").record_count, 40);
+    for (int jobs : {0, 2, 3, 6}) EXPECT_EQ(assemble(jobs), sequential) << jobs << " jobs";
+
+    // With the size limit at what mizu and tyome write, gaiku stops the step: no layer
+    // after it is written or recorded, however many were assembled at the same time.
+    uint64_t limit = 0;
+    for (const char* name : {"mizu_pgn.shp", "mizu_pgn.shx", "mizu_pgn.dbf", "tyome_pgn.shp", "tyome_pgn.shx",
+                             "tyome_pgn.dbf"})
+        limit = std::max<uint64_t>(limit, sequential.files.at(name).size());
+    ASSERT_GT(sequential.files.at("gaiku_pgn.shp").size(), limit);
+    const testing::ScopedFileSizeLimit limited(limit);
+    const StepOutcome stopped = assemble(1);
+    ASSERT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.progress.size(), 4u);
+    EXPECT_FALSE(stopped.files.contains("tatemono_pgn.shp"));
+    for (int jobs : {2, 6}) EXPECT_EQ(assemble(jobs), stopped) << jobs << " jobs";
+}
+
 TEST(SeamlessSideFiles, LabelAndSegmentLinesReadBackWhatTheWritersWrite) {
     const SourceLine at{"a_pgn.txt", 3};
     const LabelLine label = ParseLabelLine("17," + FormatLabelReal(-12345.678) + "," + FormatLabelReal(0.001), at);

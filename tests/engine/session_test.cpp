@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <latch>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "assembly_digest_helpers.h"
 #include "heap_sort.h"
 #include "ringweld.h"
 
@@ -44,6 +47,50 @@ TEST(Session, UnknownErrorNumbersGiveAnEmptyText) {
         EXPECT_EQ(rw_get_errormsg(code, &text), 1) << code;
         EXPECT_STREQ(text, "") << code;
     }
+}
+
+// Each thread has a session of its own: whole assemblies run at once on several threads,
+// started together, give what they give one after the other, and the calling thread's
+// open session keeps its lines meanwhile. Labelled `parallel`: the ThreadSanitizer build
+// runs it.
+TEST(ConcurrentSessions, AssembliesOnSeveralThreadsAtOnceGiveTheirSequentialResults) {
+    using assembly_digest::crowded_lattice;
+    using assembly_digest::generated;
+    using segment_sets::Kind;
+    struct Assembly {
+        std::vector<assembly_digest::Line> lines;
+        bool cancel_pairs;
+    };
+    const std::vector<Assembly> assemblies = {
+        {crowded_lattice(1, 1500), false},      {crowded_lattice(2, 1500), true},
+        {generated(Kind::blocks, 8000), false}, {generated(Kind::sheets, 8000), true},
+        {generated(Kind::random, 3000), false}, {crowded_lattice(3, 600), true},
+        // Tables past large_pages.h's threshold: blocks mapped and unmapped by several threads.
+        {generated(Kind::sheets, 200000), true},
+    };
+    std::vector<uint64_t> sequential;
+    for (const Assembly& a : assemblies) sequential.push_back(assembly_digest::assemble_and_digest(a.lines, a.cancel_pairs));
+
+    ASSERT_EQ(rw_start(10, 10, 10, 10), 0);
+    ASSERT_EQ(rw_put_line(1, 1, 0, 0, 10, 0, 7), 0);
+    for (int round = 0; round < 2; ++round) {
+        std::vector<uint64_t> concurrent(assemblies.size());
+        std::latch start(static_cast<std::ptrdiff_t>(assemblies.size()));
+        {
+            std::vector<std::jthread> threads;
+            for (std::size_t i = 0; i < assemblies.size(); ++i)
+                threads.emplace_back([&, i] {
+                    start.arrive_and_wait();
+                    concurrent[i] = assembly_digest::assemble_and_digest(assemblies[i].lines, assemblies[i].cancel_pairs);
+                });
+        }
+        EXPECT_EQ(concurrent, sequential) << "round " << round;
+    }
+    int32_t v[7] = {};
+    EXPECT_EQ(rw_getxy_miniline(0, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]), 0);
+    EXPECT_EQ(v[6], 7);
+    EXPECT_NE(rw_getxy_miniline(1, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]), 0);
+    rw_end();
 }
 
 TEST(HeapSort, EqualRecordsEndInHeapOrder) {
