@@ -22,6 +22,7 @@ else ifeq ($(TSAN),1)
   CMAKE_EXTRA := -DGRIDORA_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
   TEST_TARGET := --target parallel_tests
   TEST_SELECTION := -L parallel
+  export TSAN_OPTIONS := suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1
 else
   CMAKE_EXTRA := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
