@@ -233,11 +233,12 @@ GeoPackageOutput::Table& GeoPackageOutput::Create(const std::string& name, int s
     auto table = std::make_unique<Table>();
     table->layer = layer;
     table->shape_type = shape_type;
-    for (const FieldSpec& spec : LayerFields(schema)) {
-        OGRFieldDefn field(std::string(spec.name).c_str(), spec.type == FieldType::Integer ? OFTInteger64 : OFTString);
-        field.SetWidth(spec.width);
+    for (const FieldSpec& layer_field : LayerFields(schema)) {
+        OGRFieldDefn field(std::string(layer_field.name).c_str(),
+                           layer_field.type == FieldType::Integer ? OFTInteger64 : OFTString);
+        field.SetWidth(layer_field.width);
         if (layer->CreateField(&field) != OGRERR_NONE) Fail("error:書き込めない:");
-        table->widths.push_back(spec.type == FieldType::Integer ? 0 : spec.width);
+        table->widths.push_back(layer_field.type == FieldType::Integer ? 0 : layer_field.width);
     }
     table->feature = std::make_unique<OGRFeature>(layer->GetLayerDefn());
     counts_[name] = 0;

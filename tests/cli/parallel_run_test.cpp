@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "mapserver/shell_helpers.h"
 #include "platform/lha_writer_helpers.h"
 #include "scratch_folder.h"
 
@@ -23,13 +24,8 @@ namespace gridora {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Quote;
 using testing::ReadBytes;
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // What a run leaves: every file below the scratch folder's run folder (output, settings
 // and error file, stdout, stderr) by relative path, as a digest, and its status.
