@@ -18,6 +18,7 @@
 #include <shapefil.h>
 
 #include "convert/attribute_table.h"
+#include "convert/geopackage_rtree.h"
 #include "platform/cp932.h"
 #include "platform/file_lookup.h"
 
@@ -348,29 +349,21 @@ std::string GeoPackageOutput::CutBackTo(const std::map<std::string, int64_t>& co
 
 void GeoPackageOutput::Finish() {
     if (!dataset_) return;
-    QuietGdalErrors quiet;
-    for (const auto& [name, table] : tables_) {
-        const std::string geometry = table->layer->GetGeometryColumn();
-        if (geometry.empty()) continue;
-        const std::string arguments = "('" + name + "', '" + geometry + "')";
-        bool indexed = false;
-        if (OGRLayer* result = dataset_->ExecuteSQL(("SELECT HasSpatialIndex" + arguments).c_str(), nullptr, nullptr)) {
-            if (OGRFeature* row = result->GetNextFeature()) {
-                indexed = row->GetFieldAsInteger(0) != 0;
-                OGRFeature::DestroyFeature(row);
-            }
-            dataset_->ReleaseResultSet(result);
+    std::vector<SpatialIndexTable> indexed;
+    {
+        QuietGdalErrors quiet;
+        for (const auto& [name, table] : tables_) {
+            const std::string geometry = table->layer->GetGeometryColumn();
+            if (!geometry.empty()) indexed.push_back({name, geometry, table->layer->GetFIDColumn()});
         }
-        if (indexed) continue;
-        CPLErrorReset();
-        if (OGRLayer* result = dataset_->ExecuteSQL(("SELECT CreateSpatialIndex" + arguments).c_str(), nullptr, nullptr))
-            dataset_->ReleaseResultSet(result);
+        tables_.clear();
+        polygon_base_ = polygon_output_ = nullptr;
+        dataset_.reset();
         if (CPLGetLastErrorType() >= CE_Failure) Fail("error:書き込めない:");
     }
-    tables_.clear();
-    polygon_base_ = polygon_output_ = nullptr;
-    dataset_.reset();
-    if (CPLGetLastErrorType() >= CE_Failure) Fail("error:書き込めない:");
+    // Once GDAL has closed the file: the indexes are packed on a connection of their own.
+    if (const std::string reason = BuildSpatialIndexes(path_, indexed); !reason.empty())
+        throw OutputStopped(ToCp932("error:書き込めない:") + PathToCp932(path_) + ":" + reason);
 }
 
 int GeoPackageOutput::BaseRecordCount(std::string_view layer) {

@@ -65,8 +65,9 @@ public:
     // a table holding fewer features than its count included.
     std::string CutBackTo(const std::map<std::string, int64_t>& counts);
 
-    // Builds the spatial index of every table that has none, and closes the file; the
-    // object takes nothing more. Throws OutputStopped when GDAL fails.
+    // Closes the file and builds the spatial index of every table that has none (packed
+    // in one pass, geopackage_rtree.h); the object takes nothing more. Throws OutputStopped
+    // when GDAL or SQLite fails.
     void Finish();
     // Closes the file as it stands (every sheet written is committed); the object takes
     // nothing more. The destructor does the same.

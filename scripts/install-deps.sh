@@ -10,6 +10,9 @@ packages=(
   libshp-dev liblhasa-dev libproj-dev libfontconfig-dev
   # GeoPackage output goes through GDAL's API; the tests read both outputs with ogrinfo and GDAL.
   libgdal-dev gdal-bin
+  # The GeoPackage's spatial indexes are packed into its SQLite R*Tree tables directly; the
+  # tests check them with sqlite3's rtreecheck.
+  libsqlite3-dev sqlite3
   # tests only: GEOS compares the areas of rebuilt polygons with their pieces
   libgeos-dev
   # A Japanese Gothic font: the map file's default Kanji font, found through fontconfig.

@@ -106,6 +106,46 @@ std::string FirstDifference(const DatasetContent& expected, const DatasetContent
     return {};
 }
 
+// A text of the first row of a query's result, empty when there is none.
+std::string FirstRow(GDALDataset& dataset, const std::string& sql) {
+    std::string text;
+    if (OGRLayer* result = dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr)) {
+        if (OGRFeature* row = result->GetNextFeature()) {
+            for (int f = 0; f < row->GetFieldCount(); ++f) text += std::string(row->GetFieldAsString(f)) + "|";
+            OGRFeature::DestroyFeature(row);
+        }
+        dataset.ReleaseResultSet(result);
+    }
+    return text;
+}
+
+// Per table of a GeoPackage, its spatial index's rows (id and box, by id) and SQLite's
+// rtreecheck of the tree; with `rebuilt`, of an index GDAL builds afresh in the file.
+std::map<std::string, std::pair<std::string, std::string>> SpatialIndexes(const fs::path& path, bool rebuilt) {
+    std::map<std::string, std::pair<std::string, std::string>> indexes;
+    GDALDatasetUniquePtr dataset(
+        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | (rebuilt ? GDAL_OF_UPDATE : GDAL_OF_READONLY)));
+    if (!dataset) return indexes;
+    std::vector<std::string> names;
+    for (OGRLayer* layer : dataset->GetLayers()) names.push_back(layer->GetName());
+    for (const std::string& name : names) {
+        const std::string rtree = "rtree_" + name + "_geom";
+        if (rebuilt) {
+            FirstRow(*dataset, "SELECT DisableSpatialIndex('" + name + "', 'geom')");
+            FirstRow(*dataset, "SELECT CreateSpatialIndex('" + name + "', 'geom')");
+        }
+        std::string rows;
+        if (OGRLayer* result =
+                dataset->ExecuteSQL(("SELECT id, minx, maxx, miny, maxy FROM " + rtree + " ORDER BY id").c_str(), nullptr, nullptr)) {
+            for (auto& row : *result)
+                for (int f = 0; f < 5; ++f) rows += std::string(row->GetFieldAsString(f)) + (f == 4 ? "\n" : ",");
+            dataset->ReleaseResultSet(result);
+        }
+        indexes[name] = {rows, FirstRow(*dataset, "SELECT rtreecheck('" + rtree + "')")};
+    }
+    return indexes;
+}
+
 bool HasNonAscii(const DatasetContent& content) {
     for (const auto& [name, layer] : content)
         for (const std::string& feature : layer.features) {
@@ -214,6 +254,20 @@ TEST_F(GeoPackageOutput, EveryInputGivesTheShapefilesLayersAsTablesInOneSoundFil
                                       "' -sql 'PRAGMA integrity_check' > '" + (folder / "integrity.log").native() + "'";
         EXPECT_EQ(std::system(integrity.c_str()), 0);
         EXPECT_NE(ReadBytes(folder / "integrity.log").find("= ok"), std::string::npos);
+
+        // The packed spatial indexes hold the boxes GDAL's own would, in trees SQLite finds sound.
+        fs::copy_file(gpkg / "run.gpkg", folder / input.name / "by_gdal.gpkg");
+        const auto packed = SpatialIndexes(gpkg / "run.gpkg", false);
+        const auto by_gdal = SpatialIndexes(folder / input.name / "by_gdal.gpkg", true);
+        ASSERT_EQ(packed.size(), from_geopackage.size());
+        for (const auto& [name, index] : packed) {
+            EXPECT_EQ(index.second, "ok|") << name;
+            EXPECT_EQ(index.first, by_gdal.at(name).first) << name;
+            const auto& features = from_geopackage.at(name).features;
+            EXPECT_EQ(std::count(index.first.begin(), index.first.end(), '\n'),
+                      std::count_if(features.begin(), features.end(), [](const std::string& f) { return f.back() != '#'; }))
+                << name;
+        }
     }
 }
 
