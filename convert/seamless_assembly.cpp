@@ -50,6 +50,18 @@ void RemoveQuietly(const std::filesystem::path& path) {
     std::filesystem::remove(path, ignored);
 }
 
+// A layer's drawing spans every sheet of the run: across a region's buildings one scan line
+// of face labelling crosses more arcs than the engine allows by default (error 71, which
+// would leave every cut polygon of the layer unassembled). Lifted for this thread's
+// session while the object lives; a drawing within the limit gives the same result.
+class UnlimitedScanLines {
+public:
+    UnlimitedScanLines() { rw_set_max_crossings(0); }
+    ~UnlimitedScanLines() { rw_set_max_crossings(RW_DEFAULT_MAX_CROSSINGS); }
+    UnlimitedScanLines(const UnlimitedScanLines&) = delete;
+    UnlimitedScanLines& operator=(const UnlimitedScanLines&) = delete;
+};
+
 // Feeds every segment of an _arc.txt's text to the open engine session.
 void PutSegments(std::string_view text) {
     LineReader lines(text);
@@ -119,9 +131,12 @@ void WriteMissingLabels(std::span<const LabelPoint> labels, std::span<const std:
                         std::string_view layer, const std::filesystem::path& error_file, MessagePort& port) {
     if (missing.empty()) return;
     IniFile errors(error_file);
-    const std::string section = ToCp932("ポリゴンが見つからない");
+    // In one pass: a layer of a region can leave a million labels in no polygon.
+    std::vector<std::pair<std::string, std::string>> entries;
+    entries.reserve(missing.size());
     for (std::size_t i : missing)
-        errors.WriteString(section, std::string(layer) + std::to_string(labels[i].line), MissingPolygonEntry(labels[i]));
+        entries.emplace_back(std::string(layer) + std::to_string(labels[i].line), MissingPolygonEntry(labels[i]));
+    errors.WriteStrings(ToCp932("ポリゴンが見つからない"), entries);
     if (!errors.Save()) ReportUnwritable(error_file, port);
 }
 
@@ -198,6 +213,7 @@ PreparedLayer PrepareLayer(const SeamlessRequest& request, int index) {
         DropLabelsWithoutRecord(prepared.labels, source_records, label_file, prepared.late);
 
         const EngineSession session(kSessionLines, kSessionArcs, kSessionPolygons, kSessionPoints);
+        const UnlimitedScanLines unlimited;
         PutSegments(*segment_text);
         segment_text.reset();
         if (const int32_t status = TracePolygons(); status > 0) ReportEngineError(layer, status, prepared.late);

@@ -34,7 +34,11 @@ extern "C" {
 
 RW_API int32_t rw_create_arcline(int32_t* out_count) {
     return guarded(kArcOverflow,
-                   [&] { return create_arcline(session(), library().direction, LabellingOptions{}, out_count); });
+                   [&] {
+        LabellingOptions options;
+        options.max_crossings = library().max_crossings;
+        return create_arcline(session(), library().direction, options, out_count);
+    });
 }
 
 RW_API int32_t rw_getnum_arcline(int32_t* out_arcs, int32_t* out_points) {

@@ -51,6 +51,11 @@ RW_API int32_t rw_set_rdir(int32_t rdir) {
     return 0;
 }
 
+RW_API int32_t rw_set_max_crossings(int32_t count) {
+    library().max_crossings = count > 0 ? count : 0;
+    return 0;
+}
+
 RW_API int32_t rw_get_errormsg(int32_t code, const char** out_text) {
     for (const ErrorText& e : kErrorTexts) {
         for (int32_t c : e.codes) {

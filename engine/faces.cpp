@@ -122,6 +122,7 @@ struct ScanContext {
     std::vector<Crossing> crossings;
     CrossingScratch scratch;
     bool outside_met_proper = false;  // some scan joined the outside through a proper crossing
+    int32_t max_crossings = kMaxCrossings;
 };
 
 // The outer-side rule and the gap rule over settled crossings.
@@ -160,7 +161,7 @@ void label_gaps(ScanContext& ctx) {
 }
 
 int32_t cast_scan_line(ScanContext& ctx, int32_t y) {
-    if (!collect_crossings(ctx.index, y, ctx.crossings)) return kTooManyCrossings;
+    if (!collect_crossings(ctx.index, y, ctx.crossings, ctx.max_crossings)) return kTooManyCrossings;
     std::vector<Crossing>& c = ctx.crossings;
     if (c.size() == 1) {
         if (c[0].kind != kAtSegmentEnd) {
@@ -179,7 +180,7 @@ int32_t cast_scan_line(ScanContext& ctx, int32_t y) {
 }
 
 int32_t cast_perturbed_scan_line(ScanContext& ctx, int32_t y) {
-    if (!collect_perturbed_crossings(ctx.index, y, ctx.crossings)) return kTooManyCrossings;
+    if (!collect_perturbed_crossings(ctx.index, y, ctx.crossings, ctx.max_crossings)) return kTooManyCrossings;
     label_gaps(ctx);
     return 0;
 }
@@ -368,11 +369,11 @@ std::size_t SegmentIndex::prefix_through(int32_t y) const {
 
 // Equal to walking the table from the first segment that held the previous scan line's
 // height up to the first segment starting above y: no earlier segment can reach y.
-bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out) {
+bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out, int32_t limit) {
     out.clear();
     const auto& segments = index.segments();
     return index.for_each_containing(y, false, [&](int32_t i) {
-        if (static_cast<int32_t>(out.size()) >= kMaxCrossings) return false;
+        if (limit > 0 && static_cast<int32_t>(out.size()) >= limit) return false;
         out.push_back(crossing_at(segments[i], i, y));
         return true;
     });
@@ -453,11 +454,11 @@ void settle_crossings(std::vector<Crossing>& c, CrossingScratch& scratch) {
     c.resize(kept);
 }
 
-bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out) {
+bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out, int32_t limit) {
     out.clear();
     const auto& segments = index.segments();
     const bool fits = index.for_each_containing(y, true, [&](int32_t i) {
-        if (static_cast<int32_t>(out.size()) >= kMaxCrossings) return false;
+        if (limit > 0 && static_cast<int32_t>(out.size()) >= limit) return false;
         Crossing c = crossing_at(segments[i], i, y);
         c.kind = kProper;
         c.flags &= kDownBit;
@@ -495,7 +496,7 @@ int32_t label_faces(ArcTables& t, int32_t polsize, const LabellingOptions& optio
               [](const Midpoint& a, const Midpoint& b) { return a.mid_y < b.mid_y; });
 
     FaceLabels labels(polsize);
-    ScanContext ctx{t, labels, SegmentIndex(t.segments), {}, {}, false};
+    ScanContext ctx{t, labels, SegmentIndex(t.segments), {}, {}, false, options.max_crossings};
 
     bool scanned = false;
     int32_t last_y = 0;

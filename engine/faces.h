@@ -22,8 +22,8 @@
 
 namespace ringweld {
 
-// One scan line holds at most this many crossings; more is error 71.
-inline constexpr int32_t kMaxCrossings = 6000;
+// By default one scan line holds at most this many crossings; more is error 71.
+inline constexpr int32_t kMaxCrossings = RW_DEFAULT_MAX_CROSSINGS;
 inline constexpr int32_t kTooManyCrossings = RW_ERR_TOO_MANY_CROSSINGS;
 
 inline constexpr uint8_t kCrossAtUpper = 0x80;  // the scan line passes through the segment's upper point
@@ -71,6 +71,8 @@ struct LabellingOptions {
     // never met a proper crossing (keeping the plain numbering where the faces agree).
     // Off gives the plain scan-line pass.
     bool rescan_missed = true;
+    // Crossings one scan line may hold before labelling stops with error 71; 0: no limit.
+    int32_t max_crossings = kMaxCrossings;
 };
 
 // Labels both sides of every arc. Returns 0, or 71 when a scan line has too many crossings
@@ -112,8 +114,9 @@ private:
 };
 
 // The crossings of a scan line at y: one per segment with ylow <= y <= yhigh, in
-// segment-table order. Returns false when there are more than kMaxCrossings.
-bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out);
+// segment-table order. Returns false when there are more than `limit` (0: no limit).
+bool collect_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out,
+                       int32_t limit = kMaxCrossings);
 
 // Sorts by x and resolves runs of crossings at one x (removing pairs that touch the scan
 // line and keeping one of a pair that passes through a vertex).
@@ -127,8 +130,10 @@ struct CrossingScratch {
 void settle_crossings(std::vector<Crossing>& crossings, CrossingScratch& scratch);
 
 // The crossings of a scan line infinitesimally above y: ylow <= y < yhigh, all proper,
-// sorted by x, then by inverse slope, then by arc. Returns false when there are too many.
-bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out);
+// sorted by x, then by inverse slope, then by arc. Returns false when there are more than
+// `limit` (0: no limit).
+bool collect_perturbed_crossings(const SegmentIndex& index, int32_t y, std::vector<Crossing>& out,
+                                 int32_t limit = kMaxCrossings);
 
 
 }  // namespace ringweld

@@ -39,7 +39,7 @@
 #define RW_ERR_COORDINATE_OVERFLOW 21      /* coordinate tables (pxysize) ran out of memory */
 #define RW_ERR_ARC_TOO_LONG 61             /* an arc would pass 5999 points */
 #define RW_ERR_ARC_OVERFLOW 62             /* arc tables (arcsize) ran out of memory */
-#define RW_ERR_TOO_MANY_CROSSINGS 71       /* a scan line crosses more than 6000 arcs */
+#define RW_ERR_TOO_MANY_CROSSINGS 71       /* a scan line crosses more arcs than allowed (6000; rw_set_max_crossings) */
 #define RW_ERR_NO_ARC_DATA 91              /* no arc bounds a face: nothing to trace */
 #define RW_ERR_POLYGON_OVERFLOW 92         /* polygon records ran out of memory */
 #define RW_ERR_POLYGON_POINT_OVERFLOW 93   /* polygon points ran out of memory */
@@ -64,6 +64,14 @@ RW_API int32_t rw_end(void);
 /* Direction flag for ring orientation: rdir 0 sets it to 1, anything else to 0.
  * Library-wide; rw_start and rw_end leave it alone. Returns 0. */
 RW_API int32_t rw_set_rdir(int32_t rdir);
+
+/* How many arcs one scan line of face labelling (rw_create_arcline) may cross before the
+ * call stops with RW_ERR_TOO_MANY_CROSSINGS: 6000 when the library is loaded; 0 or less
+ * lifts the limit, for drawings as wide as a whole region's buildings. Results below the
+ * limit do not depend on it. Library-wide (per thread, as the session); rw_start and
+ * rw_end leave it alone. Returns 0. */
+RW_API int32_t rw_set_max_crossings(int32_t count);
+#define RW_DEFAULT_MAX_CROSSINGS 6000
 
 /* *out_text receives the static CP932 text of an error number and the call returns 0;
  * for an unknown number (including 0) it receives "" and the call returns 1. */

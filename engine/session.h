@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "arcs.h"
+#include "faces.h"
 #include "nearnode.h"
 #include "one_polygon.h"
 #include "overlay.h"
@@ -62,6 +63,8 @@ struct Library {
     Session session;
     // Chooses the orientation of rings; 1 when the library is loaded.
     int32_t direction = 1;
+    // Crossings a scan line of face labelling may hold (rw_set_max_crossings); 0: no limit.
+    int32_t max_crossings = kMaxCrossings;
     // Tables of the mesh overlay and of the single-polygon mode, which outlive sessions.
     OverlayTables overlay;
     OnePolygonTable one_polygon;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
 
 #include "platform/cp932.h"
 
@@ -49,6 +50,20 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     key = TrimBlanks(line.substr(0, eq));
     value = TrimBlanks(line.substr(eq + 1));
     return true;
+}
+
+// A key as EqualsIgnoringAsciiCase compares it: ASCII letters in lower case, two-byte
+// characters as they are.
+std::string FoldedKey(std::string_view key) {
+    std::string folded(key);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        if (IsCp932LeadByte(static_cast<unsigned char>(folded[i])) && i + 1 < folded.size()) {
+            ++i;
+            continue;
+        }
+        folded[i] = AsciiLower(folded[i]);
+    }
+    return folded;
 }
 
 // Where a key of a section lies in the lines: the section header's index (or -1), the
@@ -160,6 +175,49 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         lines_.push_back("[" + std::string(section) + "]");
         lines_.push_back(std::move(line));
     }
+}
+
+void IniFile::WriteStrings(std::string_view section, std::span<const std::pair<std::string, std::string>> entries) {
+    // The section's keys as FindKey matches them (its first line for each), and where a
+    // new key goes: after the section's last key line.
+    std::unordered_map<std::string, std::size_t> keys;
+    long section_line = -1;
+    std::size_t insert_at = lines_.size();
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view name;
+        if (SectionName(lines_[i], name)) {
+            if (section_line >= 0) break;
+            if (EqualsIgnoringAsciiCase(name, section)) {
+                section_line = static_cast<long>(i);
+                insert_at = i + 1;
+            }
+            continue;
+        }
+        std::string_view k, v;
+        if (section_line < 0 || !KeyValue(lines_[i], k, v)) continue;
+        insert_at = i + 1;
+        keys.emplace(FoldedKey(k), i);
+    }
+    // New keys in order after the existing ones; a key written twice keeps one line.
+    std::vector<std::string> added;
+    std::unordered_map<std::string, std::size_t> added_keys;
+    for (const auto& [key, value] : entries) {
+        std::string line = key + "=" + value;
+        const std::string folded = FoldedKey(key);
+        if (auto found = keys.find(folded); found != keys.end()) {
+            lines_[found->second] = std::move(line);
+        } else if (auto again = added_keys.find(folded); again != added_keys.end()) {
+            added[again->second] = std::move(line);
+        } else {
+            // Found again as its line reads back: trimmed.
+            added_keys.emplace(FoldedKey(TrimBlanks(key)), added.size());
+            added.push_back(std::move(line));
+        }
+    }
+    if (added.empty()) return;
+    if (section_line < 0) lines_.push_back("[" + std::string(section) + "]");
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(section_line < 0 ? lines_.size() : insert_at),
+                  std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {

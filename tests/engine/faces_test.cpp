@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <tuple>
 
@@ -340,15 +341,30 @@ TEST(FaceLabels, ADanglingArcAtAJunctionTakesTheFaceItLiesIn) {
     EXPECT_EQ(dangling, 1);
 }
 
-TEST(FaceLabels, MoreThan6000CrossingsOnOneScanLineIsError71) {
-    for (int32_t squares : {3000, 3001}) {
+TEST(FaceLabels, AScanLineCrossingMoreArcsThanTheLimitIsError71) {
+    // Two crossings a square; 6000 by default, rw_set_max_crossings changes it, 0 lifts it.
+    const struct {
+        int32_t squares;
+        std::optional<int32_t> limit;
+        int32_t status;
+    } cases[] = {{3000, std::nullopt, 0}, {3001, std::nullopt, 71}, {3001, 0, 0},   {3001, -1, 0},
+                 {3001, 6002, 0},         {3001, 6001, 71},         {100, 200, 0}, {101, 200, 71}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.squares << " squares, limit " << c.limit.value_or(6000));
+        if (c.limit) rw_set_max_crossings(*c.limit);
         std::vector<Seg> segs;
-        for (int32_t i = 0; i < squares; ++i) append(segs, rect(3 * i, 0, 3 * i + 1, 10));
+        for (int32_t i = 0; i < c.squares; ++i) append(segs, rect(3 * i, 0, 3 * i + 1, 10));
         start_with_minilines(segs, 1000);
         int32_t n = -5;
-        EXPECT_EQ(rw_create_arcline(&n), squares == 3000 ? 0 : 71) << squares;
-        EXPECT_EQ(n, squares == 3000 ? 3000 : -5);
+        EXPECT_EQ(rw_create_arcline(&n), c.status);
+        EXPECT_EQ(n, c.status == 0 ? c.squares : -5);
+        if (c.status == 0) {
+            int32_t polygons = 0;
+            EXPECT_EQ(rw_create_polygon(&polygons), 0);
+            EXPECT_EQ(polygons, c.squares);  // one polygon per square
+        }
         rw_end();
+        rw_set_max_crossings(6000);
     }
 }
 

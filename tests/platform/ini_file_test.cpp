@@ -127,5 +127,20 @@ TEST(IniFile, TextInMemoryReadsAsTheSameFileAndSavesAsItsText) {
     EXPECT_EQ(ReadBytes(dir / "y.Ini"), from_text.Text());
 }
 
+TEST(IniFile, WritingManyKeysAtOnceLeavesTheTextOfOneWriteAfterAnother) {
+    const std::string before = "; head\r\n[a]\r\nx=1\r\n\r\nX=dup\r\n; note\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n";
+    // "\x83\x58" is a two-byte character whose second byte reads as 'X'.
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {"x", "one"}, {"new", "n1"}, {"NEW", "n2"}, {"z", "4"}, {"\x83\x58", "kana"}, {"\x83x", "other"}, {"y", "5"}};
+    for (const char* section : {"a", "A", "b", "none", "\x83\x58"}) {
+        SCOPED_TRACE(section);
+        IniFile one_by_one(std::filesystem::path("unused.ini"), before), at_once(std::filesystem::path("unused.ini"), before);
+        for (const auto& [key, value] : entries) one_by_one.WriteString(section, key, value);
+        at_once.WriteStrings(section, entries);
+        EXPECT_EQ(at_once.Text(), one_by_one.Text());
+    }
+}
+
 }  // namespace
 }  // namespace gridora
+
