@@ -80,12 +80,6 @@ void RegisterDrivers() {
     std::call_once(once, [] { GDALAllRegister(); });
 }
 
-std::string SqlIdentifier(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 // UTF-8 of a CP932 value as a dBASE reader returns it: cut to the field's width on a
 // character boundary, blanks trimmed at both ends; nothing when that leaves it empty.
 std::optional<std::string> TableText(std::string_view cp932, int width) {

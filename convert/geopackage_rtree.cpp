@@ -146,17 +146,7 @@ RtreeBox BoxAround(std::span<const RtreeBox> cells, int64_t id) {
     return box;
 }
 
-void PutBigEndian(uint8_t* out, uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i, value >>= 8) out[i] = static_cast<uint8_t>(value);
-}
-
 // ---- SQLite ---------------------------------------------------------------------------------
-
-std::string SqlName(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
 
 struct DatabaseCloser {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -211,7 +201,7 @@ private:
 std::vector<RtreeBox> ReadBoxes(Connection& db, const SpatialIndexTable& table) {
     std::vector<RtreeBox> boxes;
     Statement rows =
-        db.Prepare("SELECT " + SqlName(table.id_column) + ", " + SqlName(table.geometry_column) + " FROM " + SqlName(table.table));
+        db.Prepare("SELECT " + SqlIdentifier(table.id_column) + ", " + SqlIdentifier(table.geometry_column) + " FROM " + SqlIdentifier(table.table));
     int status;
     while ((status = sqlite3_step(rows.get())) == SQLITE_ROW) {
         const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(rows.get(), 1));
@@ -230,12 +220,12 @@ std::vector<RtreeBox> ReadBoxes(Connection& db, const SpatialIndexTable& table) 
 
 // The triggers that keep the index in step with its table, worded as GDAL words them.
 std::vector<std::string> IndexTriggers(const SpatialIndexTable& t, const std::string& rtree) {
-    const std::string table = SqlName(t.table), geom = SqlName(t.geometry_column), id = SqlName(t.id_column);
-    const std::string index = SqlName(rtree);
+    const std::string table = SqlIdentifier(t.table), geom = SqlIdentifier(t.geometry_column), id = SqlIdentifier(t.id_column);
+    const std::string index = SqlIdentifier(rtree);
     const std::string insert = "INSERT OR REPLACE INTO " + index + " VALUES (NEW." + id + ",ST_MinX(NEW." + geom +
                                "), ST_MaxX(NEW." + geom + "),ST_MinY(NEW." + geom + "), ST_MaxY(NEW." + geom + ")); ";
     const std::string delete_old = "DELETE FROM " + index + " WHERE id = OLD." + id + "; ";
-    auto trigger = [&](const std::string& suffix) { return "CREATE TRIGGER " + SqlName(rtree + "_" + suffix) + " "; };
+    auto trigger = [&](const std::string& suffix) { return "CREATE TRIGGER " + SqlIdentifier(rtree + "_" + suffix) + " "; };
     return {
         trigger("insert") + "AFTER INSERT ON " + table + " WHEN (new." + geom + " NOT NULL AND NOT ST_IsEmpty(NEW." +
             geom + ")) BEGIN " + insert + "END",
@@ -256,12 +246,12 @@ void BuildIndex(Connection& db, const SpatialIndexTable& table, std::size_t node
     const std::string rtree = "rtree_" + table.table + "_" + table.geometry_column;
     if (db.TableExists(rtree)) return;
     const PackedRtree tree = PackRtree(ReadBoxes(db, table), (node_size - 4) / kCellBytes);
-    db.Execute("CREATE VIRTUAL TABLE " + SqlName(rtree) + " USING rtree(id, minx, maxx, miny, maxy)");
+    db.Execute("CREATE VIRTUAL TABLE " + SqlIdentifier(rtree) + " USING rtree(id, minx, maxx, miny, maxy)");
     if (tree.nodes.size() > 2 || !tree.nodes[1].empty()) {
-        db.Execute("DELETE FROM " + SqlName(rtree + "_node"));
-        Statement node = db.Prepare("INSERT INTO " + SqlName(rtree + "_node") + "(nodeno, data) VALUES (?, ?)");
-        Statement parent = db.Prepare("INSERT INTO " + SqlName(rtree + "_parent") + "(nodeno, parentnode) VALUES (?, ?)");
-        Statement rowid = db.Prepare("INSERT INTO " + SqlName(rtree + "_rowid") + "(rowid, nodeno) VALUES (?, ?)");
+        db.Execute("DELETE FROM " + SqlIdentifier(rtree + "_node"));
+        Statement node = db.Prepare("INSERT INTO " + SqlIdentifier(rtree + "_node") + "(nodeno, data) VALUES (?, ?)");
+        Statement parent = db.Prepare("INSERT INTO " + SqlIdentifier(rtree + "_parent") + "(nodeno, parentnode) VALUES (?, ?)");
+        Statement rowid = db.Prepare("INSERT INTO " + SqlIdentifier(rtree + "_rowid") + "(rowid, nodeno) VALUES (?, ?)");
         for (std::size_t number = 1; number < tree.nodes.size(); ++number) {
             const auto& cells = tree.nodes[number];
             const std::vector<uint8_t> blob = RtreeNodeBlob(cells, number == 1 ? tree.depth : 0, node_size);
@@ -291,6 +281,12 @@ void BuildIndex(Connection& db, const SpatialIndexTable& table, std::size_t node
 }
 
 }  // namespace
+
+std::string SqlIdentifier(const std::string& name) {
+    std::string quoted = "\"";
+    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
 
 std::optional<std::array<double, 4>> GeoPackageEnvelope(std::span<const uint8_t> blob) {
     if (blob.size() < 8 || blob[0] != 'G' || blob[1] != 'P') return std::nullopt;
@@ -381,20 +377,22 @@ PackedRtree PackRtree(std::vector<RtreeBox> boxes, std::size_t node_capacity) {
 }
 
 std::vector<uint8_t> RtreeNodeBlob(std::span<const RtreeBox> cells, int depth, std::size_t node_size) {
-    std::vector<uint8_t> blob(std::max(node_size, 4 + cells.size() * kCellBytes), 0);
-    PutBigEndian(blob.data(), static_cast<uint64_t>(depth), 2);
-    PutBigEndian(blob.data() + 2, cells.size(), 2);
-    uint8_t* out = blob.data() + 4;
+    std::vector<uint8_t> blob;
+    blob.reserve(std::max(node_size, 4 + cells.size() * kCellBytes));
+    const auto put = [&blob](uint64_t value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) blob.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    put(static_cast<uint64_t>(depth), 2);
+    put(cells.size(), 2);
     for (const RtreeBox& cell : cells) {
-        PutBigEndian(out, static_cast<uint64_t>(cell.id), 8);
-        out += 8;
+        put(static_cast<uint64_t>(cell.id), 8);
         for (float value : {cell.min_x, cell.max_x, cell.min_y, cell.max_y}) {
             uint32_t bits;
             std::memcpy(&bits, &value, sizeof bits);
-            PutBigEndian(out, bits, 4);
-            out += 4;
+            put(bits, 4);
         }
     }
+    blob.resize(std::max(node_size, blob.size()), 0);
     return blob;
 }
 

@@ -34,6 +34,9 @@ struct SpatialIndexTable {
 // why not (SQLite's message); a failure leaves the file as it was.
 std::string BuildSpatialIndexes(const std::filesystem::path& geopackage, std::span<const SpatialIndexTable> tables);
 
+// A name quoted as an SQL identifier ("name", inner quotes doubled).
+std::string SqlIdentifier(const std::string& name);
+
 // ---- the pure pieces, for the tests ----
 
 // A box as an R*Tree cell holds it.
