@@ -328,17 +328,30 @@ bool AssembleSeamlessPolygons(RunContext& run, int first_layer) {
     seamless.first_layer = first_layer;
     seamless.jobs = static_cast<int>(JobCount(run.request.jobs));
     seamless.store = run.state.geopackage.get();
+    // A staged run keeps the side files until every layer's polygons are synced, so that
+    // no layer has to wait for the disk before the next.
+    std::vector<std::filesystem::path> consumed;
     if (run.progress) {
-        run.progress->InSeamlessStep(first_layer, {}, run.state);
-        seamless.after_layer = [&run](int done, const std::vector<std::filesystem::path>& consumed) {
-            run.progress->InSeamlessStep(done, consumed, run.state);
+        run.progress->InSeamlessStep(first_layer, run.state);
+        seamless.after_layer = [&run](int done, const std::vector<std::filesystem::path>&) {
+            run.progress->InSeamlessStep(done, run.state);
         };
+        seamless.keep_consumed = &consumed;
     }
     try {
         SeamlessAssembly(seamless, run.state.shape, run.state.statistics, run.port);
     } catch (const OutputStopped& stopped) {
         run.port.ShowMessage(stopped.what());
         return false;
+    }
+    if (run.progress) {
+        // A record that cannot be written (a full disk) leaves the side files for a resume.
+        if (!run.progress->SeamlessStepDone(consumed, run.state)) {
+            run.port.ShowMessage(ToCp932("error:書き込めない:") + Cp932Path(seamless.output_folder));
+            return false;
+        }
+        std::error_code ignored;
+        for (const std::filesystem::path& path : consumed) std::filesystem::remove(path, ignored);
     }
     return true;
 }

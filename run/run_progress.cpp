@@ -72,8 +72,22 @@ void PutLittleEndian32(unsigned char* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-bool HasExtension(const std::filesystem::path& path, const char* extension) {
-    return path.extension() == extension;
+// As path.extension() == extension, without taking the path apart: this runs for every
+// staged file at every sheet boundary.
+bool HasExtension(const std::filesystem::path& path, std::string_view extension) {
+    const std::string& name = path.native();
+    return name.size() > extension.size() && name.ends_with(extension) &&
+           name[name.size() - extension.size() - 1] != '/';
+}
+
+// `path` relative to `folder`, for paths found under it.
+std::filesystem::path RelativeTo(const std::filesystem::path& folder, const std::filesystem::path& path) {
+    const std::string& name = path.native();
+    const std::string& prefix = folder.native();
+    if (!prefix.empty() && prefix.back() != '/' && name.size() > prefix.size() + 1 && name.starts_with(prefix) &&
+        name[prefix.size()] == '/')
+        return name.substr(prefix.size() + 1);
+    return path.lexically_relative(folder);
 }
 
 // The files SQLite keeps beside a database while it writes it ("RUN.gpkg-journal").
@@ -112,10 +126,21 @@ std::string RestoreShapefile(const std::filesystem::path& shp, const StagedFileM
     if (!shapes.read(reinterpret_cast<char*>(header), sizeof header)) return "error:読めない:";
     std::string index;
     std::uint64_t offset = kShapefileHeader;
+    // The record headers are read through a window of the file: a seek and a read for
+    // each of a layer's hundreds of thousands of shapes took seconds.
+    std::vector<char> window;
+    std::uint64_t window_start = 0;
     for (std::int64_t r = 0; r < mark.records; ++r) {
-        unsigned char record[kShapeRecordHeader];
-        shapes.seekg(static_cast<std::streamoff>(offset));
-        if (!shapes.read(reinterpret_cast<char*>(record), sizeof record)) return "error:図形が足りない:";
+        if (offset < window_start || offset + kShapeRecordHeader > window_start + window.size()) {
+            window.resize(std::size_t{1} << 20);
+            shapes.clear();
+            shapes.seekg(static_cast<std::streamoff>(offset));
+            shapes.read(window.data(), static_cast<std::streamsize>(window.size()));
+            window.resize(static_cast<std::size_t>(shapes.gcount()));
+            window_start = offset;
+            if (window.size() < kShapeRecordHeader) return "error:図形が足りない:";
+        }
+        const unsigned char* record = reinterpret_cast<const unsigned char*>(window.data() + (offset - window_start));
         const std::uint32_t words = BigEndian32(record + 4);
         unsigned char entry[8];
         PutBigEndian32(entry, static_cast<std::uint32_t>(offset / 2));
@@ -126,8 +151,9 @@ std::string RestoreShapefile(const std::filesystem::path& shp, const StagedFileM
     if (offset != mark.length) return "error:図形の長さが合わない:";
     PutBigEndian32(header + 24, static_cast<std::uint32_t>(mark.length / 2));
     PutHeaderBounds(header, mark.bounds);
+    shapes.clear();  // a window read may have met the end of the file
     shapes.seekp(0);
-    shapes.write(reinterpret_cast<char*>(header), sizeof header);
+    if (!shapes.write(reinterpret_cast<char*>(header), sizeof header).flush()) return "error:書き込めない:";
     shapes.close();
     std::error_code ec;
     std::filesystem::resize_file(shp, mark.length, ec);
@@ -175,7 +201,7 @@ std::optional<std::string> ReadRunArguments(const std::filesystem::path& staging
 std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem::path& staging,
                                                            OpenOutputFiles& open_files) {
     // The open files first: their data and headers out of the program's buffers.
-    std::map<std::filesystem::path, StagedFileMark> marks;
+    std::map<std::string, StagedFileMark> marks;
     bool written = true;
     for (auto& [base, files] : open_files.All()) {
         std::filesystem::path shp = base, dbf = base;
@@ -184,17 +210,17 @@ std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem
         if (SHPInfo* shapes = files.shapes.get()) {
             shapes->sHooks.FFlush(shapes->fpSHP);
             written = written && BufferedFileError(shapes->fpSHP) == 0;
-            StagedFileMark mark{shp.lexically_relative(staging), shapes->nFileSize, shapes->nRecords, {}};
+            StagedFileMark mark{RelativeTo(staging, shp), shapes->nFileSize, shapes->nRecords, {}};
             for (int i = 0; i < 4; ++i) {
                 mark.bounds[static_cast<std::size_t>(i)] = shapes->adBoundsMin[i];
                 mark.bounds[static_cast<std::size_t>(4 + i)] = shapes->adBoundsMax[i];
             }
-            marks[shp] = mark;
+            marks[shp.native()] = mark;
         }
         if (DBFInfo* table = files.table.get()) {
             DBFUpdateHeader(table);
             written = written && BufferedFileError(table->fp) == 0;
-            marks[dbf] = StagedFileMark{dbf.lexically_relative(staging), 0, DBFGetRecordCount(table), {}};
+            marks[dbf.native()] = StagedFileMark{RelativeTo(staging, dbf), 0, DBFGetRecordCount(table), {}};
         }
     }
     // Data the disk did not take (full, failing) are not counted on.
@@ -205,7 +231,7 @@ std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
         const std::filesystem::path& path = it->path();
-        const std::filesystem::path relative = path.lexically_relative(staging);
+        const std::filesystem::path relative = RelativeTo(staging, path);
         if (IsRunRecord(relative)) continue;
         if (HasExtension(path, ".shx")) continue;  // rebuilt from its shapes
         if (IsDatabaseCompanion(path)) continue;      // a GeoPackage's journal
@@ -214,7 +240,7 @@ std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem
             continue;
         }
         StagedFileMark mark{relative, 0, -1, {}};
-        if (auto found = marks.find(path); found != marks.end()) mark = found->second;
+        if (auto found = marks.find(path.native()); found != marks.end()) mark = found->second;
         const std::uint64_t size = it->file_size(ec);
         if (!HasExtension(path, ".shp") || mark.records < 0) mark.length = size;
         if (mark.records < 0 && HasExtension(path, ".shp")) {
@@ -242,7 +268,9 @@ std::optional<std::vector<StagedFileMark>> MarkStagedFiles(const std::filesystem
     return result;
 }
 
-bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& p, bool durable) {
+namespace {
+
+std::string ProgressRecordText(const RunProgress& p) {
     std::string text(kProgressFormat);
     text += "\nphase " + std::string(p.phase == RunProgress::Phase::kRows ? "rows" : "seamless");
     text += "\nnext_row " + std::to_string(p.next_row) + "\nprocessed " + std::to_string(p.rows_processed);
@@ -276,17 +304,53 @@ bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& p,
     }
     for (const auto& [table, count] : p.tables) text += "\ntable " + Hex(table) + " " + std::to_string(count);
     text += "\nend\n";
-    if (durable) {
-        for (const StagedFileMark& f : p.files) SyncToDisk(staging / f.path);
-    }
-    return ReplaceRecordFile(staging / kProgressRecordName, text, durable);
+    return text;
 }
 
-std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging) {
-    const std::optional<std::string> text = ReadWhole(staging / kProgressRecordName);
-    if (!text || !text->starts_with(kProgressFormat) || !text->ends_with("\nend\n")) return std::nullopt;
+}  // namespace
+
+bool SyncedFiles::Sync(const std::filesystem::path& staging, const std::vector<StagedFileMark>& files) {
+    for (const StagedFileMark& f : files) {
+        const std::pair<std::uint64_t, std::int64_t> now{f.length, f.records};
+        auto found = synced_.find(f.path);
+        if (found != synced_.end() && found->second == now && f.records != kDatabaseMark) continue;
+        if (!SyncToDisk(staging / f.path)) return false;
+        synced_[f.path] = now;
+    }
+    return true;
+}
+
+bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& p, bool durable, SyncedFiles& synced) {
+    const std::string text = ProgressRecordText(p);
+    if (durable && (!synced.Sync(staging, p.files) ||
+                    !ReplaceRecordFile(staging / kSyncedProgressRecordName, text, true)))
+        return false;
+    return ReplaceRecordFile(staging / kProgressRecordName, text, false);
+}
+
+bool SaveRunProgress(const std::filesystem::path& staging, const RunProgress& p, bool durable) {
+    SyncedFiles synced;
+    return SaveRunProgress(staging, p, durable, synced);
+}
+
+namespace {
+
+// Empty when every file the record counts on still holds its recorded length, else what is
+// missing (CP932).
+std::string StagedFilesHold(const std::filesystem::path& staging, const RunProgress& progress) {
+    for (const StagedFileMark& f : progress.files) {
+        std::error_code ec;
+        const std::uint64_t size = std::filesystem::file_size(staging / f.path, ec);
+        if (f.records == kDatabaseMark && !ec) continue;  // checked by its tables when restored
+        if (ec || size < f.length) return ToCp932("error:中断した変換の出力が足りない:") + PathToCp932(f.path);
+    }
+    return {};
+}
+
+std::optional<RunProgress> ParseRunProgress(const std::string& text) {
+    if (!text.starts_with(kProgressFormat) || !text.ends_with("\nend\n")) return std::nullopt;
     RunProgress p;
-    std::istringstream lines(*text);
+    std::istringstream lines(text);
     std::string line;
     std::getline(lines, line);
     while (std::getline(lines, line)) {
@@ -359,16 +423,27 @@ std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging)
     return p;
 }
 
+std::optional<RunProgress> LoadRecord(const std::filesystem::path& path) {
+    const std::optional<std::string> text = ReadWhole(path);
+    if (!text) return std::nullopt;
+    return ParseRunProgress(*text);
+}
+
+}  // namespace
+
+std::optional<RunProgress> LoadRunProgress(const std::filesystem::path& staging) {
+    std::optional<RunProgress> latest = LoadRecord(staging / kProgressRecordName);
+    if (latest && StagedFilesHold(staging, *latest).empty()) return latest;
+    std::optional<RunProgress> synced = LoadRecord(staging / kSyncedProgressRecordName);
+    if (synced && StagedFilesHold(staging, *synced).empty()) return synced;
+    return latest ? latest : synced;
+}
+
 std::string RestoreStagedFiles(const std::filesystem::path& staging, const RunProgress& progress) {
     std::map<std::filesystem::path, const StagedFileMark*> known;
     for (const StagedFileMark& f : progress.files) known[f.path] = &f;
     // Every recorded file must still hold what the record counts on.
-    for (const StagedFileMark& f : progress.files) {
-        std::error_code ec;
-        const std::uint64_t size = std::filesystem::file_size(staging / f.path, ec);
-        if (f.records == kDatabaseMark && !ec) continue;  // checked by its tables below
-        if (ec || size < f.length) return ToCp932("error:中断した変換の出力が足りない:") + PathToCp932(f.path);
-    }
+    if (std::string why = StagedFilesHold(staging, progress); !why.empty()) return why;
     std::vector<std::filesystem::path> unknown;
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(staging, ec);
@@ -434,22 +509,29 @@ void ProgressRecorder::AfterRow(std::size_t row, char row_state, std::size_t row
     progress_.next_row = row + 1;
     progress_.rows_processed = rows_processed;
     progress_.capacities = Highest(progress_.capacities, CapacitiesOf(state.work_arrays));
-    Take(state);
+    Take(state, false);
 }
 
-void ProgressRecorder::InSeamlessStep(int layers_done, const std::vector<std::filesystem::path>& consumed,
-                                      SheetConversionState& state) {
+void ProgressRecorder::InSeamlessStep(int layers_done, SheetConversionState& state) {
     progress_.phase = RunProgress::Phase::kSeamless;
     progress_.seamless_layers_done = layers_done;
-    Take(state, consumed);
+    Take(state, true);
+}
+
+bool ProgressRecorder::SeamlessStepDone(const std::vector<std::filesystem::path>& consumed,
+                                        SheetConversionState& state) {
+    if (!Take(state, true, consumed)) return false;
     WaitUntilWritten();
+    std::lock_guard lock(mutex_);
+    return saved_;
 }
 
 WorkArrayCapacities ProgressRecorder::Capacities(const WorkArrayCapacities& now) const {
     return Highest(progress_.capacities, now);
 }
 
-void ProgressRecorder::Take(SheetConversionState& state, const std::vector<std::filesystem::path>& consumed) {
+bool ProgressRecorder::Take(SheetConversionState& state, bool durable,
+                            const std::vector<std::filesystem::path>& consumed) {
     progress_.coordinate_system = state.coordinate_system;
     progress_.corners = state.corners;
     progress_.extent = state.extent;
@@ -457,35 +539,43 @@ void ProgressRecorder::Take(SheetConversionState& state, const std::vector<std::
     progress_.files_made = state.files_made;
     std::optional<std::vector<StagedFileMark>> files = MarkStagedFiles(staging_, state.output_files);
     // The last record stays when the files could not be flushed: a resume goes back to it.
-    if (!files) return;
+    if (!files) return false;
     progress_.files = std::move(*files);
     progress_.tables.clear();
     if (state.geopackage) progress_.tables = state.geopackage->FeatureCounts();
     std::erase_if(progress_.files, [&](const StagedFileMark& f) {
         return std::find(consumed.begin(), consumed.end(), staging_ / f.path) != consumed.end();
     });
-    if (!writer_.joinable()) {
-        SaveRunProgress(staging_, progress_, true);
-        return;
-    }
+    if (!writer_.joinable()) return saved_ = SaveRunProgress(staging_, progress_, true, synced_);
     {
         std::lock_guard lock(mutex_);
         waiting_ = progress_;
+        waiting_durable_ = waiting_durable_ || durable;
     }
     changed_.notify_all();
+    return true;
 }
 
 void ProgressRecorder::WriteRecords() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point next_synced = Clock::now() + kSyncedRecordInterval;
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return closing_ || waiting_.has_value(); });
-        if (!waiting_) return;  // closing, with everything written
-        const RunProgress progress = std::move(*waiting_);
+        if (!waiting_ && !unsynced_) return;  // closing, with everything written and synced
+        // Closing with the last record unsynced: that one again, synced.
+        RunProgress progress = waiting_ ? std::move(*waiting_) : std::move(*unsynced_);
+        const bool durable = waiting_durable_ || closing_ || Clock::now() >= next_synced;
         waiting_.reset();
+        waiting_durable_ = false;
         writing_ = true;
         lock.unlock();
-        SaveRunProgress(staging_, progress, true);
+        const bool saved = SaveRunProgress(staging_, progress, durable, synced_);
+        if (durable) next_synced = Clock::now() + kSyncedRecordInterval;
         lock.lock();
+        saved_ = saved;
+        if (durable || !saved) unsynced_.reset();
+        else unsynced_ = std::move(progress);
         writing_ = false;
         changed_.notify_all();
     }

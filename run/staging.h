@@ -24,6 +24,8 @@ inline constexpr const char* kFolderMarkerName = ".gridora-folder";
 // The run's own records in its staging folder (run/run_progress.h), never put in place.
 inline constexpr const char* kRunArgumentsName = "RUN";
 inline constexpr const char* kProgressRecordName = "PROGRESS";
+// The last progress record written after its staged files were synced to the disk.
+inline constexpr const char* kSyncedProgressRecordName = "PROGRESS.synced";
 
 // Whether a path relative to a staging folder is one of the run's records (the marker, the
 // swap record, the arguments, the progress record, or one being replaced) rather than output.

@@ -189,6 +189,16 @@ TEST_F(DurableRun, SigintStopsAtASheetBoundaryAndTheRunResumes) {
     // Other arguments are refused and leave the staged work for the right ones.
     EXPECT_EQ(Convert({archives[0]}, {"--resume"}), 2);
     EXPECT_NE(ReadBytes(folder / "stderr").find("error:"), std::string::npos);
+
+    // As a power cut may leave it: the latest record counts on more of a file than the disk
+    // kept. The resume goes back to the synced record, which the stop wrote.
+    const fs::path staging = out / ".gridora-stage-run.lis";
+    ASSERT_TRUE(fs::exists(staging / "PROGRESS.synced"));
+    std::string latest = ReadBytes(staging / "PROGRESS");
+    const std::size_t length_at = latest.find(' ', latest.find("\nfile ") + 6) + 1;
+    ASSERT_NE(length_at, std::string::npos);
+    latest.insert(length_at, "9");  // ten times as long, and more
+    std::ofstream(staging / "PROGRESS", std::ios::binary | std::ios::trunc) << latest;
     EXPECT_EQ(Convert(archives, {"--resume"}), 0) << ReadBytes(folder / "stderr");
     EXPECT_TRUE(VisibleFiles(out) == complete);
 }
