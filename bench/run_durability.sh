@@ -14,7 +14,7 @@ grid=${2:-10x10}
 runs=${3:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/bin/sheetgen" -q -o "$work/sheets" --grid "09LD171:$grid" --city 13101:千代田区 --city 13102:中央区
+"$build/bin/sheetgen" -q -o "$work/sheets" --grid "09LD171:$grid" --city 13101:千代田区 --city 13102:中央区 || true  # a large grid may give topology warnings (nonzero status)
 sources=("$work"/sheets/*/*/*.TXT)
 cli=("$build/bin/gridora-cli" --settings "$work/gridora.Ini")
 
