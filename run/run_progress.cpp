@@ -310,13 +310,17 @@ std::string ProgressRecordText(const RunProgress& p) {
 }  // namespace
 
 bool SyncedFiles::Sync(const std::filesystem::path& staging, const std::vector<StagedFileMark>& files) {
+    std::vector<const StagedFileMark*> changed;
+    std::vector<std::filesystem::path> paths;
     for (const StagedFileMark& f : files) {
-        const std::pair<std::uint64_t, std::int64_t> now{f.length, f.records};
         auto found = synced_.find(f.path);
-        if (found != synced_.end() && found->second == now && f.records != kDatabaseMark) continue;
-        if (!SyncToDisk(staging / f.path)) return false;
-        synced_[f.path] = now;
+        if (found != synced_.end() && found->second == std::pair(f.length, f.records) && f.records != kDatabaseMark)
+            continue;
+        changed.push_back(&f);
+        paths.push_back(staging / f.path);
     }
+    if (SyncAllToDisk(paths)) return false;
+    for (const StagedFileMark* f : changed) synced_[f->path] = {f->length, f->records};
     return true;
 }
 

@@ -81,6 +81,28 @@ bool SyncToDisk(const std::filesystem::path& path) {
     return ok;
 }
 
+std::optional<std::filesystem::path> SyncAllToDisk(const std::vector<std::filesystem::path>& paths) {
+    // In batches, to stay well within the open-file limit.
+    constexpr std::size_t kBatch = 256;
+    for (std::size_t from = 0; from < paths.size(); from += kBatch) {
+        const std::size_t to = std::min(paths.size(), from + kBatch);
+        std::vector<int> fds;
+        for (std::size_t i = from; i < to; ++i) {
+            const int fd = ::open(paths[i].c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd >= 0) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+            fds.push_back(fd);
+        }
+        std::optional<std::filesystem::path> failed;
+        for (std::size_t i = from; i < to; ++i) {
+            const int fd = fds[i - from];
+            if ((fd < 0 || ::fsync(fd) != 0) && !failed) failed = paths[i];
+            if (fd >= 0) ::close(fd);
+        }
+        if (failed) return failed;
+    }
+    return std::nullopt;
+}
+
 bool ReplaceRecordFile(const std::filesystem::path& path, std::string_view text, bool durable) {
     std::filesystem::path temporary = path;
     temporary += ".new";
@@ -179,10 +201,16 @@ std::vector<std::filesystem::path> StagedFiles(const std::filesystem::path& stag
 bool PutInPlace(const std::filesystem::path& staging, const std::filesystem::path& output_folder, MessagePort& port) {
     const std::vector<std::filesystem::path> files = StagedFiles(staging);
     std::string record;
+    std::vector<std::filesystem::path> data;
     for (const std::filesystem::path& relative : files) {
-        if (relative.has_filename()) SyncToDisk(staging / relative);
+        if (relative.has_filename()) data.push_back(staging / relative);
         record += relative.native();
         record += '\n';
+    }
+    // Nothing is put in place before every file's data is on the disk.
+    if (const std::optional<std::filesystem::path> failed = SyncAllToDisk(data)) {
+        port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(*failed));
+        return false;
     }
     if (!ReplaceRecordFile(staging / kSwapRecordName, record, true)) {
         port.ShowMessage(ToCp932("error:書き込めない:") + PathToCp932(staging / kSwapRecordName));

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,10 @@ bool IsRunRecord(const std::filesystem::path& relative);
 
 // Flushes a file's or folder's data to the disk; false when it cannot.
 bool SyncToDisk(const std::filesystem::path& path);
+// Flushes the files' data to the disk. Their write-back is started for all of them first,
+// so that the disk takes them side by side rather than one file after the other, and then
+// awaited file by file. The first file that could not be synced; nothing when all were.
+std::optional<std::filesystem::path> SyncAllToDisk(const std::vector<std::filesystem::path>& paths);
 
 // Replaces a record file by rename, so that a kill leaves the old or the new one whole;
 // `durable` syncs it and its folder to the disk as well. False when it cannot be written.
