@@ -419,10 +419,10 @@ void SeamlessAssembly(const SeamlessRequest& request, ShapeBuffers& shape, RunSt
         PreparedLayer prepared = preparation ? preparation->Take(index) : PrepareLayer(request, index);
         std::vector<std::filesystem::path> consumed = WriteLayer(run, index, prepared);
         if (index + 1 == RunStatistics::kSeamlessLayerCount) consumed.push_back(request.output_folder / "zuyo.txt");
-        if (request.after_layer) request.after_layer(index + 1, consumed);
         if (request.keep_consumed)
             request.keep_consumed->insert(request.keep_consumed->end(), consumed.begin(), consumed.end());
-        else
+        if (request.after_layer) request.after_layer(index + 1, consumed);
+        if (!request.keep_consumed)
             for (const std::filesystem::path& path : consumed) RemoveQuietly(path);
     }
 }

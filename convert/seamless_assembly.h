@@ -70,8 +70,9 @@ struct SeamlessRequest {
     // are closed, and the side files it consumed, which are removed right after (zuyo.txt
     // with the last layer). May be empty.
     std::function<void(int layers_done, const std::vector<std::filesystem::path>& consumed)> after_layer;
-    // When set, the side files consumed are added to it instead of being removed: the caller
-    // removes them once the step's output is safely on the disk.
+    // When set, the side files consumed are added to it (before after_layer is called)
+    // instead of being removed: the caller removes them once the step's output is safely on
+    // the disk.
     std::vector<std::filesystem::path>* keep_consumed = nullptr;
     // The layers whose engine work runs at the same time, each on a thread of its own: 0
     // for as many as there are cores, 1 for one layer after the other on the calling

@@ -332,9 +332,12 @@ bool AssembleSeamlessPolygons(RunContext& run, int first_layer) {
     // no layer has to wait for the disk before the next.
     std::vector<std::filesystem::path> consumed;
     if (run.progress) {
-        run.progress->InSeamlessStep(first_layer, run.state);
-        seamless.after_layer = [&run](int done, const std::vector<std::filesystem::path>&) {
-            run.progress->InSeamlessStep(done, run.state);
+        // A resumed step: the layers finished before the interruption left theirs too.
+        for (const std::filesystem::path& relative : run.progress->Progress().consumed)
+            consumed.push_back(seamless.output_folder / relative);
+        run.progress->InSeamlessStep(first_layer, consumed, run.state);
+        seamless.after_layer = [&run, &consumed](int done, const std::vector<std::filesystem::path>&) {
+            run.progress->InSeamlessStep(done, consumed, run.state);
         };
         seamless.keep_consumed = &consumed;
     }

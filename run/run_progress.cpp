@@ -303,6 +303,7 @@ std::string ProgressRecordText(const RunProgress& p) {
         for (double b : f.bounds) text += " " + Exact(b);
     }
     for (const auto& [table, count] : p.tables) text += "\ntable " + Hex(table) + " " + std::to_string(count);
+    for (const std::filesystem::path& path : p.consumed) text += "\nconsumed " + Hex(path.native());
     text += "\nend\n";
     return text;
 }
@@ -421,6 +422,10 @@ std::optional<RunProgress> ParseRunProgress(const std::string& text) {
             std::int64_t count = 0;
             in >> hex >> count;
             p.tables[Unhex(hex)] = count;
+        } else if (key == "consumed") {
+            std::string hex;
+            in >> hex;
+            p.consumed.emplace_back(Unhex(hex));
         }
         if (in.fail()) return std::nullopt;
     }
@@ -516,14 +521,18 @@ void ProgressRecorder::AfterRow(std::size_t row, char row_state, std::size_t row
     Take(state, false);
 }
 
-void ProgressRecorder::InSeamlessStep(int layers_done, SheetConversionState& state) {
+void ProgressRecorder::InSeamlessStep(int layers_done, const std::vector<std::filesystem::path>& consumed,
+                                      SheetConversionState& state) {
     progress_.phase = RunProgress::Phase::kSeamless;
     progress_.seamless_layers_done = layers_done;
+    progress_.consumed.clear();
+    for (const std::filesystem::path& path : consumed) progress_.consumed.push_back(RelativeTo(staging_, path));
     Take(state, true);
 }
 
 bool ProgressRecorder::SeamlessStepDone(const std::vector<std::filesystem::path>& consumed,
                                         SheetConversionState& state) {
+    progress_.consumed.clear();
     if (!Take(state, true, consumed)) return false;
     WaitUntilWritten();
     std::lock_guard lock(mutex_);

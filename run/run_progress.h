@@ -59,6 +59,9 @@ struct RunProgress {
     LayerFilesMade files_made{};
     WorkArrayCapacities capacities;
     std::vector<StagedFileMark> files;
+    // The side files the finished layers of the seamless step consumed, still staged: they
+    // are removed with the step's own once it is done (paths relative to the staging folder).
+    std::vector<std::filesystem::path> consumed;
     // The features of every table of the run's GeoPackage, by table name.
     std::map<std::string, std::int64_t> tables;
 };
@@ -130,9 +133,11 @@ public:
     // After row `row` ended as `row_state` ('c', 'r' or 'n'; skipped rows too): takes the
     // state the sheets carry forward and the staged files, flushing the open ones.
     void AfterRow(std::size_t row, char row_state, std::size_t rows_processed, SheetConversionState& state);
-    // Once every row is done, and after each finished layer of the seamless step: asks for
-    // the staged files to be synced and the record written synced, without waiting for it.
-    void InSeamlessStep(int layers_done, SheetConversionState& state);
+    // Once every row is done, and after each finished layer of the seamless step, whose
+    // layers so far consumed the side files `consumed`: asks for the staged files to be
+    // synced and the record written synced, without waiting for it.
+    void InSeamlessStep(int layers_done, const std::vector<std::filesystem::path>& consumed,
+                        SheetConversionState& state);
     // After the last layer, which leaves the side files `consumed` to be removed: they are
     // left out of the record, so that a run resumed before they are gone removes them.
     // Returns once the record is on the disk; false when it could not be written.
