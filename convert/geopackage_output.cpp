@@ -243,7 +243,7 @@ GeoPackageOutput::Table& GeoPackageOutput::Create(const std::string& name, int s
     for (const FieldSpec& layer_field : LayerFields(schema)) {
         OGRFieldDefn field(std::string(layer_field.name).c_str(),
                            layer_field.type == FieldType::Integer ? OFTInteger64 : OFTString);
-        // A GeoPackage keeps no width for integers; GDAL would format every value to check it.
+        // A GeoPackage column of integers has no width, so none is given.
         if (layer_field.type != FieldType::Integer) field.SetWidth(layer_field.width);
         if (layer->CreateField(&field) != OGRERR_NONE) Fail("error:書き込めない:");
         table->widths.push_back(layer_field.type == FieldType::Integer ? 0 : layer_field.width);

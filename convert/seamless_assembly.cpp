@@ -83,8 +83,8 @@ int32_t TracePolygons() {
     };
     note(rw_create_miniline_dupcut(&count));
     note(rw_create_arcline(&count));
-    // Only arc assembly reads the minilines: freed before the polygon tables grow, the
-    // step's peak is the larger of the two stages rather than their sum.
+    // Only arc assembly reads the minilines; the polygon tables and the label queries
+    // after them need none.
     rw_init_line();
     note(rw_create_polygon(&count));
     return first_error;
